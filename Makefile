@@ -1,0 +1,50 @@
+# Sonavik: the two commands for a new user on Debian 12, and a few for developers.
+#   make run    install what is missing, build, start Sonavik
+#   make test   install what is missing, build, run every test (plain, then
+#               AddressSanitizer + UndefinedBehaviorSanitizer)
+#   make build  build the debug preset only
+#   make bench  build the release preset and run the benchmarks
+#   make format apply .clang-format to the sources
+SHELL := /bin/bash
+.DEFAULT_GOAL := build
+JOBS ?= $(shell nproc)
+
+.PHONY: deps-run deps-test build run test test-plain test-asan bench format
+
+deps-run:
+	@scripts/install-deps run build
+
+deps-test:
+	@scripts/install-deps run build test
+
+build: deps-run
+	@cmake --preset debug >/dev/null
+	@cmake --build --preset debug -j $(JOBS)
+
+run: deps-run
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release -j $(JOBS) --target sonavik
+	@build/release/src/client/sonavik
+
+test: deps-test
+	@$(MAKE) --no-print-directory test-plain
+	@$(MAKE) --no-print-directory test-asan
+
+test-plain:
+	@cmake --preset debug >/dev/null
+	@cmake --build --preset debug -j $(JOBS)
+	@scripts/test-env ctest --preset debug
+
+test-asan:
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan -j $(JOBS)
+	@scripts/test-env ctest --preset asan
+
+bench:
+	@scripts/install-deps run build test bench
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release -j $(JOBS)
+	@echo "Benchmarks are in build/release/bench/"
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,0 +1,67 @@
+// forms.FormMain2: the program's one window. A small tool window that stays on top
+// with the status label and the Play, Stop and Settings buttons. It owns every
+// long-lived object and fixes the order of every start-up and shut-down step:
+// FormCreate (constructor), FormShow (each showing), FormCloseQuery (closing),
+// FormDestroy (destructor). Main thread only.
+#pragma once
+
+#include "sv.AppConfig.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QAction;
+class QLabel;
+class TActionButton;
+class TStatusBlinker;
+
+class TFormMain2 final : public QWidget {
+    Q_OBJECT
+
+public:
+    // Runs FormCreate; raises when the settings folders cannot be made.
+    explicit TFormMain2(QWidget *parent = nullptr);
+    ~TFormMain2() override;
+
+    TFormMain2(const TFormMain2 &) = delete;
+    TFormMain2 &operator=(const TFormMain2 &) = delete;
+
+    [[nodiscard]] const TAppConfig &Config() const { return FConfig; }
+    [[nodiscard]] bool IsInitialized() const { return FIsInitialized; }
+    [[nodiscard]] TStatusBlinker *StatusIndicator() const { return FStatusLab.get(); }
+
+    QLabel *lbStatus = nullptr;
+    TActionButton *btPlay = nullptr;
+    TActionButton *btStop = nullptr;
+    TActionButton *btConfig = nullptr;
+    QAction *ActionPlay = nullptr;
+    QAction *ActionStop = nullptr;
+    QAction *ActionSettings = nullptr;
+
+Q_SIGNALS:
+    // The window has closed: the program ends.
+    void Closed();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void create_controls();
+    void FormCreate();
+    void FormShow();
+    void FormCloseQuery(bool &canClose);
+    void FormDestroy();
+    void ActionPlayExecute();
+    void ActionStopExecute();
+    void ActionSettingsExecute();
+    void assign_hints();
+    void safe_set_form_x_y(int x, int y);
+    void release_objects();
+
+    std::unique_ptr<TStatusBlinker> FStatusLab;
+    bool FIsInitialized = false;
+    TAppConfig FConfig;
+    QString FOSVer;
+};
