@@ -1,7 +1,8 @@
 # Sonavik: the two commands for a new user on Debian 12, and a few for developers.
 #   make run    install what is missing, build, start Sonavik
 #   make test   install what is missing, build, run every test (plain, then
-#               AddressSanitizer + UndefinedBehaviorSanitizer)
+#               AddressSanitizer + UndefinedBehaviorSanitizer, then the core's
+#               tests under ThreadSanitizer)
 #   make build  build the debug preset only
 #   make bench  build the release preset and run the benchmarks
 #   make format apply .clang-format to the sources
@@ -9,7 +10,7 @@ SHELL := /bin/bash
 .DEFAULT_GOAL := build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps-run deps-test build run test test-plain test-asan bench format
+.PHONY: deps-run deps-test build run test test-plain test-asan test-tsan bench format
 
 deps-run:
 	@scripts/install-deps run build
@@ -29,6 +30,7 @@ run: deps-run
 test: deps-test
 	@$(MAKE) --no-print-directory test-plain
 	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory test-tsan
 
 test-plain:
 	@cmake --preset debug >/dev/null
@@ -39,6 +41,11 @@ test-asan:
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan -j $(JOBS)
 	@scripts/test-env ctest --preset asan
+
+test-tsan:
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan -j $(JOBS)
+	@scripts/test-env ctest --preset tsan
 
 bench:
 	@scripts/install-deps run build test bench
