@@ -9,3 +9,9 @@ class QString;
 // failure to create is not reported here: the file operations that later use the
 // folder fail instead.
 void ForceFolder(const QString &path);
+
+// Deletes the files directly in the folder (the path ends with a separator). Never
+// enters or deletes subfolders, never follows a link into another folder, and
+// leaves a file alone while another writer holds its lock. Failures are ignored;
+// a folder that does not exist is no error. One implementation per platform.
+void DeleteFilesInFolder(const QString &folder);
