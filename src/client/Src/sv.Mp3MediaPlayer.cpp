@@ -17,6 +17,7 @@
 namespace {
 
 constexpr int kUpdateMs = 10;
+constexpr qint64 kBufferUs = 500'000;
 constexpr std::int64_t kTicksPerSecond = 10'000'000; // 100 ns units
 // When the sink has taken every sample but its played-time counter stops short of
 // the end, the file still counts as finished this long after the remaining sound.
@@ -118,6 +119,9 @@ void TMp3MediaPlayer::open_output() {
     format.setChannelCount(FDecoder->Channels());
     format.setSampleFormat(QAudioFormat::Int16);
     auto *sink = new QAudioSink(device, format);
+    // Half a second of sound ahead, so that a busy main thread (the text capture waits
+    // there) does not starve the output.
+    sink->setBufferSize(format.bytesForDuration(kBufferUs));
     sink->setVolume(FVolume);
     sink->start(FDecoder.get());
     if (sink->error() != QAudio::NoError || sink->state() == QAudio::StoppedState) {
