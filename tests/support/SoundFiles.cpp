@@ -59,5 +59,6 @@ QString SoundFiles::Raw(const QString &name, const QByteArray &bytes) {
 
 QString SoundFiles::CutShort(const QString &name, const QString &from, double fraction) {
     const QByteArray bytes = ReadBytes(from);
-    return Raw(name, bytes.left(static_cast<qsizetype>(bytes.size() * fraction)));
+    return Raw(name,
+               bytes.left(static_cast<qsizetype>(static_cast<double>(bytes.size()) * fraction)));
 }

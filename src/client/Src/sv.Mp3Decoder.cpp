@@ -98,10 +98,10 @@ qint64 TMp3Decoder::readData(char *data, qint64 maxSize) {
         const int result = mpg123_read(FHandle, reinterpret_cast<unsigned char *>(data + total),
                                        static_cast<size_t>(wanted - total), &done);
         total += static_cast<qint64>(done);
-        if (result != MPG123_OK && !(result == MPG123_NEW_FORMAT && done > 0)) {
-            // The end, a file cut short or damaged beyond repair: what was decoded plays.
-            FExhausted = true;
-        } else if (done == 0 && result != MPG123_NEW_FORMAT) {
+        // Anything other than more samples is the end: the real end, a file cut short or
+        // one damaged beyond repair. What was decoded plays.
+        const bool progressed = result == MPG123_OK || result == MPG123_NEW_FORMAT;
+        if (!progressed || done == 0) {
             FExhausted = true;
         }
     }
