@@ -142,9 +142,16 @@ TEST(SpeechdStoreTest, AnswersPartsAndRefusesUnknownNames) {
     const PartAnswer second = store.WaitForPart(id + "-1.mp3", 30s);
     ASSERT_EQ(second.Kind, PartAnswerKind::READY);
     EXPECT_EQ(*second.Mp3, "mp3 of P1");
-    const Strings unknown = {id + "-2.mp3", id + "-1.wav",  id + "-01x.mp3", id + "-.mp3",
-                             id + "-1",     "-1.mp3",       "nope-0.mp3",    "../" + id + "-0.mp3",
-                             "",            id + "-99999999999999999999.mp3"};
+    const Strings unknown = {id + "-2.mp3",
+                             id + "-1.wav",
+                             id + "-01x.mp3",
+                             id + "-.mp3",
+                             id + "-1",
+                             "-1.mp3",
+                             "nope-0.mp3",
+                             "../" + id + "-0.mp3",
+                             "",
+                             id + "-99999999999999999999.mp3"};
     for (const std::string &name : unknown) {
         EXPECT_EQ(store.WaitForPart(name, 10ms).Kind, PartAnswerKind::UNKNOWN) << name;
     }

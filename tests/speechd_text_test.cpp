@@ -77,12 +77,12 @@ TEST(SpeechdFormTest, RefusesBadForms) {
     };
     const Case cases[] = {
         {"", 400},
-        {"text=hej", 400},                               // speed and pitch missing
-        {"text=hej&speed=5", 400},                       // pitch missing
-        {"text=hej&speed=5&pitch=2&speed=6", 400},       // repeated field
-        {"text=h%zzej&speed=5&pitch=2", 400},            // broken escape
-        {"text=hej%2&speed=5&pitch=2", 400},             // escape cut short
-        {"text=hej&speed=5&pitch=2&junk", 400},          // field without "="
+        {"text=hej", 400},                         // speed and pitch missing
+        {"text=hej&speed=5", 400},                 // pitch missing
+        {"text=hej&speed=5&pitch=2&speed=6", 400}, // repeated field
+        {"text=h%zzej&speed=5&pitch=2", 400},      // broken escape
+        {"text=hej%2&speed=5&pitch=2", 400},       // escape cut short
+        {"text=hej&speed=5&pitch=2&junk", 400},    // field without "="
         {"text=hej&speed=0&pitch=2", 400},
         {"text=hej&speed=11&pitch=2", 400},
         {"text=hej&speed=5x&pitch=2", 400},
@@ -150,7 +150,7 @@ TEST(SpeechdSplitTest, SplitsAtSentenceEndsAndLineBreaks) {
         {"Linje et\nLinje to\r\nLinje tre", {"Linje et", "Linje to", "Linje tre"}},
         {"Tallet 3.5 og www.dr.dk bliver hele.", {"Tallet 3.5 og www.dr.dk bliver hele."}},
         {"Hmm\xE2\x80\xA6 S\xC3\xA5 s\xC3\xA5.", {"Hmm\xE2\x80\xA6", "S\xC3\xA5 s\xC3\xA5."}},
-        {"Ja!!! Nej?? ...", {"Ja!!!", "Nej??"}},       // punctuation alone is not read
+        {"Ja!!! Nej?? ...", {"Ja!!!", "Nej??"}}, // punctuation alone is not read
         {"- \n * \n Tekst", {"Tekst"}},
         {"Slut uden punktum", {"Slut uden punktum"}},
     };
@@ -204,9 +204,9 @@ TEST(SpeechdOptionsTest, ParsesTheCommandLine) {
     EXPECT_EQ(defaults.Options.Port, 8737);
     EXPECT_TRUE(defaults.Options.TlsCert.empty());
 
-    const CommandLine line = ParseCommandLine(
-        {"--listen", "[::1]:9000", "--tls-cert", "c.pem", "--tls-key", "k.pem", "--base-url",
-         "https://speech.example/"});
+    const CommandLine line =
+        ParseCommandLine({"--listen", "[::1]:9000", "--tls-cert", "c.pem", "--tls-key", "k.pem",
+                          "--base-url", "https://speech.example/"});
     EXPECT_EQ(line.Options.Host, "::1");
     EXPECT_EQ(line.Options.Port, 9000);
     EXPECT_EQ(line.Options.TlsCert, "c.pem");
@@ -216,9 +216,14 @@ TEST(SpeechdOptionsTest, ParsesTheCommandLine) {
     EXPECT_EQ(ParseCommandLine({"--version"}).What, CommandLine::Action::VERSION);
 
     const std::vector<std::vector<std::string>> bad = {
-        {"--listen"},          {"--listen", "8737"},          {"--listen", "host:"},
-        {"--listen", "h:70000"}, {"--listen", "h:-1"},        {"--tls-cert", "c.pem"},
-        {"--base-url", "https://x"}, {"--frobnicate"},
+        {"--listen"},
+        {"--listen", "8737"},
+        {"--listen", "host:"},
+        {"--listen", "h:70000"},
+        {"--listen", "h:-1"},
+        {"--tls-cert", "c.pem"},
+        {"--base-url", "https://x"},
+        {"--frobnicate"},
     };
     for (const auto &arguments : bad) {
         EXPECT_THROW(ParseCommandLine(arguments), std::invalid_argument) << arguments.front();

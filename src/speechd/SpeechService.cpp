@@ -147,6 +147,25 @@ void SpeechService::Stop() {
     FServer->stop();
 }
 
+void SpeechService::answer_playlist(const httplib::Request &request, const std::string &body,
+                                    httplib::Response &response) {
+    try {
+        const PlaylistRequest form = ParsePlaylistForm(body);
+        std::vector<std::string> parts = SplitText(form.Text, FOptions.Split);
+        const std::size_t count = parts.size();
+        const std::string id =
+            FStore.AddReading(form.ClientId, std::move(parts), form.Speed, form.Pitch);
+        const std::string base = base_url(request) + "audio/";
+        std::string playlist;
+        for (std::size_t k = 0; k < count; ++k) {
+            playlist += (k == 0 ? "" : ",") + base + ReadingStore::FileName(id, k);
+        }
+        response.set_content(playlist, kTextPlain);
+    } catch (const RequestError &error) {
+        Refuse(response, error.Status(), error.what());
+    }
+}
+
 std::string SpeechService::base_url(const httplib::Request &request) const {
     if (!FOptions.BaseUrl.empty()) {
         return FOptions.BaseUrl;
@@ -165,24 +184,23 @@ void SpeechService::install_routes() {
     FServer->Post("/getuniqueid.wq", [](const httplib::Request &, httplib::Response &response) {
         response.set_content(NewClientId(), kTextPlain);
     });
-    FServer->Post(
-        "/getplaylist.wq", [this](const httplib::Request &request, httplib::Response &response) {
-            try {
-                const PlaylistRequest form = ParsePlaylistForm(request.body);
-                std::vector<std::string> parts = SplitText(form.Text, FOptions.Split);
-                const std::size_t count = parts.size();
-                const std::string id =
-                    FStore.AddReading(form.ClientId, std::move(parts), form.Speed, form.Pitch);
-                const std::string base = base_url(request) + "audio/";
-                std::string playlist;
-                for (std::size_t k = 0; k < count; ++k) {
-                    playlist += (k == 0 ? "" : ",") + base + ReadingStore::FileName(id, k);
-                }
-                response.set_content(playlist, kTextPlain);
-            } catch (const RequestError &error) {
-                Refuse(response, error.Status(), error.what());
-            }
+    // The body is read through a content reader: the library's own reading of form bodies
+    // refuses any longer than 8 KiB, far less than a page of text.
+    FServer->Post("/getplaylist.wq", [this](const httplib::Request &request,
+                                            httplib::Response &response,
+                                            const httplib::ContentReader &reader) {
+        std::string body;
+        const bool complete = reader([&](const char *data, std::size_t length) {
+            body.append(data, length);
+            return body.size() <= FOptions.MaxBodyBytes;
         });
+        if (!complete || body.size() > FOptions.MaxBodyBytes) {
+            const bool tooLarge = body.size() > FOptions.MaxBodyBytes || response.status == 413;
+            Refuse(response, tooLarge ? 413 : 400, tooLarge ? "body too large" : "body cut short");
+            return;
+        }
+        answer_playlist(request, body, response);
+    });
     FServer->Get(R"(/audio/([^/]+))", [this](const httplib::Request &request,
                                              httplib::Response &response) {
         const PartAnswer answer = FStore.WaitForPart(request.matches[1], FOptions.Limits.PartWait);

@@ -14,7 +14,8 @@
 
 namespace httplib {
 class Server;
-class Request;
+struct Request;
+struct Response;
 } // namespace httplib
 
 namespace speechd {
@@ -53,6 +54,8 @@ public:
 
 private:
     void install_routes();
+    void answer_playlist(const httplib::Request &request, const std::string &body,
+                         httplib::Response &response);
     std::string base_url(const httplib::Request &request) const;
 
     const ServiceOptions FOptions;

@@ -113,7 +113,8 @@ RawAnswer RawExchange(int port, const std::string &requestBytes) {
         }
         return answer;
     }
-    const auto wanted = static_cast<std::size_t>(std::strtoull(length->second.c_str(), nullptr, 10));
+    const auto wanted =
+        static_cast<std::size_t>(std::strtoull(length->second.c_str(), nullptr, 10));
     while (answer.Body.size() < wanted && socket.ReceiveSome(answer.Body)) {
     }
     return answer;

@@ -7,7 +7,7 @@
 #include <string>
 
 struct RawAnswer {
-    int Status = -1;       // -1: no answer could be read
+    int Status = -1; // -1: no answer could be read
     std::string StatusLine;
     std::map<std::string, std::string> Headers; // names in lower case
     std::string Body;

@@ -5,7 +5,9 @@
 
 namespace {
 
-bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+bool IsHex(char c) {
+    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 std::string PercentByte(unsigned char byte) {
     static constexpr char kHex[] = "0123456789ABCDEF";

@@ -8,5 +8,6 @@
 std::string ParamsEncodeForTest(const std::string &utf8);
 std::string FormFieldEncodeForTest(const std::string &utf8);
 std::string PlaylistBody(const std::string &text, const std::string &speed = "5",
-                         const std::string &pitch = "2", const std::string &clientId = "test-client",
+                         const std::string &pitch = "2",
+                         const std::string &clientId = "test-client",
                          const std::string &system = "Debian GNU/Linux 12 (bookworm) 64-bit");
