@@ -1,5 +1,6 @@
 # Sonavik: the two commands for a new user on Debian 12, and a few for developers.
-#   make run    install what is missing, build, start Sonavik
+#   make run    install what is missing, build, start the local speech service
+#               and Sonavik pointed at it (scripts/run-with-speechd)
 #   make test   install what is missing, build, run every test (plain, then
 #               AddressSanitizer + UndefinedBehaviorSanitizer, then the core's
 #               tests under ThreadSanitizer)
@@ -24,8 +25,8 @@ build: deps-run
 
 run: deps-run
 	@cmake --preset release >/dev/null
-	@cmake --build --preset release -j $(JOBS) --target sonavik
-	@build/release/src/client/sonavik
+	@cmake --build --preset release -j $(JOBS) --target sonavik sonavik-speechd
+	@scripts/run-with-speechd build/release
 
 test: deps-test
 	@$(MAKE) --no-print-directory test-plain
