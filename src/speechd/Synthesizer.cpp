@@ -80,26 +80,36 @@ int BasePitch(int pitch) {
     return pitch == 3 ? 30 : 50;
 }
 
+// espeak-ng is started once per process and never terminated: espeak_Terminate() waits for a
+// thread of the library's own that a synchronous start never runs, and so never returns.
+static int StartEspeakOnce() {
+    static const int sampleRate = [] {
+        const int rate =
+            espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_DONT_EXIT);
+        if (rate > 0) {
+            espeak_SetSynthCallback(CollectSamples);
+        }
+        return rate;
+    }();
+    return sampleRate;
+}
+
 Synthesizer::Synthesizer() {
     if (gInstanceExists.exchange(true)) {
         throw std::runtime_error("only one synthesiser may exist at a time");
     }
-    FSampleRate =
-        espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_DONT_EXIT);
+    FSampleRate = StartEspeakOnce();
     if (FSampleRate <= 0) {
         gInstanceExists = false;
         throw std::runtime_error("cannot start espeak-ng (is espeak-ng-data installed?)");
     }
     if (espeak_SetVoiceByName("da") != EE_OK) {
-        espeak_Terminate();
         gInstanceExists = false;
         throw std::runtime_error("espeak-ng has no Danish voice");
     }
-    espeak_SetSynthCallback(CollectSamples);
 }
 
 Synthesizer::~Synthesizer() {
-    espeak_Terminate();
     gInstanceExists = false;
 }
 

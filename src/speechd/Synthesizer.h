@@ -1,6 +1,7 @@
 // Synthesizer: turns the text of one part into an MP3 file's bytes: espeak-ng's Danish voice, then
-// LAME. espeak-ng keeps process-wide state and is not thread-safe, so a process has at most one
-// Synthesizer at a time, used from one thread (the synthesis worker).
+// LAME. espeak-ng keeps process-wide state (started once, kept until the process ends) and is not
+// thread-safe, so a process has at most one Synthesizer at a time, used from one thread (the
+// synthesis worker).
 #pragma once
 
 #include <atomic>
