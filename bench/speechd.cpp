@@ -85,7 +85,7 @@ void MeasureSynthesisSpeed() {
                 "  %.1f s of audio in %.2f s: %.0f times real time (goal: at least 20); "
                 "%.1f KiB of MP3 per minute\n",
                 parts.size(), audioSeconds, wallSeconds, audioSeconds / wallSeconds,
-                mp3Bytes / 1024.0 / (audioSeconds / 60.0));
+                static_cast<double>(mp3Bytes) / 1024.0 / (audioSeconds / 60.0));
 }
 
 void MeasureFirstPart() {

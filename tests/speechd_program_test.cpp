@@ -33,6 +33,7 @@ public:
         posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
         posix_spawn_file_actions_addclose(&actions, fds[0]);
         std::vector<char *> argv;
+        argv.reserve(arguments.size() + 1);
         for (const std::string &argument : arguments) {
             argv.push_back(const_cast<char *>(argument.c_str()));
         }

@@ -73,6 +73,7 @@ private:
 
 std::vector<std::string> Parts(const std::string &prefix, int count) {
     std::vector<std::string> parts;
+    parts.reserve(static_cast<std::size_t>(count));
     for (int k = 0; k < count; ++k) {
         parts.push_back(prefix + std::to_string(k));
     }

@@ -69,7 +69,7 @@ std::string ReadingStore::AddReading(const std::string &clientId, std::vector<st
             }
         }
     }
-    const std::string id = new_reading_id_locked();
+    std::string id = new_reading_id_locked();
     if (parts.empty()) {
         return id;
     }

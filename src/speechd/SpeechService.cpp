@@ -99,7 +99,7 @@ SpeechService::SpeechService(const ServiceOptions &options, ISynthesizer &synthe
         FServer->set_logger(LogRequest);
     }
     FServer->set_exception_handler(
-        [](const httplib::Request &, httplib::Response &response, std::exception_ptr) {
+        [](const httplib::Request &, httplib::Response &response, const std::exception_ptr &) {
             Refuse(response, 500, "internal error");
         });
     install_routes();

@@ -60,7 +60,7 @@ std::string EncodeMp3(const std::vector<short> &samples, int sampleRate) {
     if (flushed < 0) {
         throw std::runtime_error("MP3 encoding failed");
     }
-    mp3.resize(static_cast<std::size_t>(written + flushed));
+    mp3.resize(static_cast<std::size_t>(written) + static_cast<std::size_t>(flushed));
     return mp3;
 }
 

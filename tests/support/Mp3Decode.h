@@ -13,7 +13,9 @@ struct DecodedAudio {
     std::string Error;
 
     double Seconds() const {
-        return SampleRate > 0 ? static_cast<double>(Samples.size()) / SampleRate : 0.0;
+        return SampleRate > 0
+                   ? static_cast<double>(Samples.size()) / static_cast<double>(SampleRate)
+                   : 0.0;
     }
     // Root mean square of the samples, 0 for silence, up to 32767.
     double Rms() const;

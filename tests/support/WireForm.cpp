@@ -40,9 +40,8 @@ std::string FormFieldEncodeForTest(const std::string &utf8) {
         const auto c = static_cast<unsigned char>(ch);
         if (c == ' ') {
             out += '+';
-        } else if (std::isalnum(c) != 0 && c < 128) {
-            out += ch;
-        } else if (std::strchr("*-._", c) != nullptr && c != 0) {
+        } else if ((c < 128 && std::isalnum(c) != 0) ||
+                   (c != 0 && std::strchr("*-._", c) != nullptr)) {
             out += ch;
         } else {
             out += PercentByte(c);
