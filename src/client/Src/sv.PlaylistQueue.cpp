@@ -253,6 +253,9 @@ TPlaylistLocalFile TPlaylistQueue::GetNextFileToPlay() {
         task = slot;
     }
     LogLine(prefix + QStringLiteral(".5"));
+    if (s.FOptions.OnConsumerWaits) {
+        s.FOptions.OnConsumerWaits(next);
+    }
     TPlaylistLocalFile result;
     try {
         if (!task) {

@@ -35,12 +35,15 @@ struct TPlaylistLocalFile {
 // url, or raises an error. Called on pool threads, several at once.
 using TDownloadProcedure = std::function<void(const QString &url, const QString &localPath)>;
 
-// The queue's time limits and an optional observer of task starts (for tests and
-// diagnostics; called under the queue's lock, so it must only record).
+// The queue's time limits and optional observers (for tests and diagnostics; they
+// must only record).
 struct TPlaylistQueueOptions {
     int PartWaitMs = 10000;  // the consumer's wait for one part
     int CancelWaitMs = 1000; // Cancel's and destruction's wait for each task
+    // A part's task was started; called under the queue's lock.
     std::function<void(std::int32_t partIndex0)> OnTaskStarted;
+    // The consumer begins to wait for a part; called without the lock.
+    std::function<void(std::int32_t partIndex0)> OnConsumerWaits;
 };
 
 class IPlaylistQueue {
