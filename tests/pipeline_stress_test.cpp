@@ -54,7 +54,7 @@ TEST(PipelineStress, OverlappingCallsAndReleases) {
     options.PartWaitMs = 60; // shorter than the slow part: time-outs happen
     options.CancelWaitMs = 10;
 
-    constexpr int kRounds = 16;
+    constexpr int kRounds = 40;
     constexpr int kCallsPerThread = 12;
     std::vector<std::weak_ptr<TDownloader>> released;
     for (int round = 0; round < kRounds; ++round) {

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <thread>
 
@@ -77,10 +78,10 @@ protected:
         return Folder() + QStringLiteral("%1%2.mp3").arg(name).arg(k);
     }
 
-    std::shared_ptr<TDownloader> MakeDownloader(int partWaitMs = 60000) {
+    std::shared_ptr<TDownloader> MakeDownloader(int cancelWaitMs = 100) {
         TPlaylistQueueOptions options;
-        options.PartWaitMs = partWaitMs;
-        options.CancelWaitMs = 100;
+        options.PartWaitMs = 60000;
+        options.CancelWaitMs = cancelWaitMs;
         options.OnConsumerWaits = [waiting = FConsumerWaits](std::int32_t) { waiting->Open(); };
         // The send-text fake outlives every task: it is a member of the fixture and
         // the tests end only after their tasks have let go of the downloader.
@@ -88,8 +89,8 @@ protected:
                                              options);
     }
 
-    void MakeRetriever(std::optional<Kind> throwOn = {}) {
-        FDownloader = MakeDownloader();
+    void MakeRetriever(std::optional<Kind> throwOn = {}, int cancelWaitMs = 100) {
+        FDownloader = MakeDownloader(cancelWaitMs);
         FRetriever = std::make_unique<TRetriever>(FDownloader, FActions->Callback(throwOn));
     }
 
@@ -301,13 +302,17 @@ TEST_F(PipelineTest, SecondStartWhileTheFirstReadingWaits) {
 
 TEST_F(PipelineTest, ReleasingTheRetrieverWhileATaskWaits) {
     auto gate = std::make_shared<TGate>();
-    FSendText.Playlist(QStringLiteral("A"), Urls(QStringLiteral("a"), 4));
-    FFake->Script(Urls(QStringLiteral("a"), 1)[0], {0, QString(), gate});
-    MakeRetriever();
+    const QStringList urls = Urls(QStringLiteral("a"), 4);
+    FSendText.Playlist(QStringLiteral("A"), urls);
+    FFake->Script(urls[0], {0, QString(), gate});
+    FFake->Script(urls[2], {0, QString(), gate});
+    MakeRetriever({}, 60000); // a waiting release would take a minute per download
     FRetriever->Start(QStringLiteral("A"), 5);
     ASSERT_TRUE(FConsumerWaits->Pass());
     ASSERT_TRUE(FFake->WaitStarted(1));
-    FRetriever.reset(); // returns although the task still waits for part 0
+    const auto t0 = std::chrono::steady_clock::now();
+    FRetriever.reset(); // returns although the task still waits and part 0 still downloads
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(30));
     gate->Open();
     EXPECT_TRUE(WaitSoleOwner(FDownloader)); // the task has ended and let go
     EXPECT_EQ(FActions->Count(), 0);         // its late outcome was dropped
@@ -323,7 +328,7 @@ public:
         ++FCalls;
         return FRecord;
     }
-    void Cancel() override {}
+    void CancelAtOnce() override {}
 
     std::atomic<int> FCalls = 0;
 

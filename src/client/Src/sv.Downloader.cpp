@@ -38,7 +38,7 @@ void TDownloader::Start(const QString &theText, std::int32_t speed) {
         // Cancel sets the flag before it reads the queue, so one of the two sees the other.
         if (FCanceled) {
             if (auto queue = current_queue()) {
-                queue->Cancel();
+                queue->CancelAtOnce();
             }
         }
     }
@@ -64,10 +64,11 @@ TPlaylistLocalFile TDownloader::Next() {
     return result;
 }
 
-void TDownloader::Cancel() {
+void TDownloader::CancelAtOnce() {
+    LogLine(QStringLiteral("TDownloader.CancelAtOnce"));
     FCanceled = true;
     if (auto queue = current_queue()) {
-        queue->Cancel();
+        queue->CancelAtOnce();
     }
 }
 

@@ -35,10 +35,11 @@ public:
     virtual ~IDownloader() = default;
     virtual void Start(const QString &theText, std::int32_t speed) = 0;
     virtual TPlaylistLocalFile Next() = 0;
-    // Cancels the current queue at once, without waiting for a Start in progress;
-    // a Start that ends afterwards leaves a cancelled queue. Used when the owner goes
-    // while tasks still hold the downloader.
-    virtual void Cancel() = 0;
+    // For the owner's end, while tasks may still hold the downloader: cancels the
+    // current queue at once (IPlaylistQueue::CancelAtOnce), without waiting for a
+    // Start in progress or for any download; a Start that ends afterwards sends
+    // nothing or leaves a queue cancelled in the same way.
+    virtual void CancelAtOnce() = 0;
 };
 
 class TDownloader final : public IDownloader {
@@ -52,7 +53,7 @@ public:
 
     void Start(const QString &theText, std::int32_t speed) override;
     TPlaylistLocalFile Next() override;
-    void Cancel() override;
+    void CancelAtOnce() override;
 
 private:
     std::shared_ptr<IPlaylistQueue> current_queue() const;

@@ -85,15 +85,15 @@ QString PlaylistLocalPath(const QString &folder, const QString &url) {
 // The queue's data and steps, shared by the queue and its download tasks.
 class TPlaylistQueue::TState final : public std::enable_shared_from_this<TState> {
 public:
-    TState(QString pathTempFolder, TDownloadProcedure downloader, TPlaylistQueueOptions options)
-        : FDownloader(std::move(downloader)), FPathTempFolder(std::move(pathTempFolder)),
-          FOptions(std::move(options)) {}
+    TState(const QStringList &urls, QString pathTempFolder, TDownloadProcedure downloader,
+           TPlaylistQueueOptions options)
+        : FUrls(urls), FDownloader(std::move(downloader)),
+          FPathTempFolder(std::move(pathTempFolder)), FOptions(std::move(options)) {}
 
-    void Init(const QStringList &urls) {
+    void Init() {
         const std::lock_guard lock(FMutex);
-        FUrls = urls;
-        FTasks.resize(static_cast<size_t>(urls.size()));
-        FResults.resize(static_cast<size_t>(urls.size()));
+        FTasks.resize(static_cast<size_t>(FUrls.size()));
+        FResults.resize(static_cast<size_t>(FUrls.size()));
         if (!FUrls.isEmpty()) {
             FTasks[0] = create_and_run_task(0);
         }
@@ -151,9 +151,12 @@ public:
     }
 
     std::atomic<bool> FCanceled = false;
+    std::atomic<bool> FWaitForNoTask = false; // set by CancelAtOnce
     std::atomic<std::int32_t> FLastRetrievedFile = -1;
     mutable std::mutex FMutex;
-    QStringList FUrls;
+    // Never changed after construction and only read through const access, so the
+    // tasks may read it without the lock (a non-const QList access would detach).
+    const QStringList FUrls;
     std::vector<TTaskHandle> FTasks;
     std::vector<TPlaylistLocalFile> FResults;
     const TDownloadProcedure FDownloader;
@@ -164,7 +167,7 @@ private:
     TPlaylistLocalFile do_task(std::int32_t k) {
         LogLine(QStringLiteral("TPlaylistQueue.do_task.start:") + QString::number(k));
         TPlaylistLocalFile record;
-        record.URL = FUrls[k]; // FUrls is written only before the first task starts
+        record.URL = FUrls[k];
         record.PartIndex0 = k;
         LogLine(QStringLiteral("TPlaylistQueue.do_task.1:") + record.URL);
         record.LocalPath = PlaylistLocalPath(FPathTempFolder, record.URL);
@@ -208,9 +211,10 @@ private:
 
 TPlaylistQueue::TPlaylistQueue(const QStringList &urls, const QString &pathTempFolder,
                                TDownloadProcedure downloader, TPlaylistQueueOptions options)
-    : FState(std::make_shared<TState>(pathTempFolder, std::move(downloader), std::move(options))) {
+    : FState(std::make_shared<TState>(urls, pathTempFolder, std::move(downloader),
+                                      std::move(options))) {
     ForceFolder(pathTempFolder);
-    FState->Init(urls);
+    FState->Init();
 }
 
 TPlaylistQueue::~TPlaylistQueue() {
@@ -292,6 +296,12 @@ bool TPlaylistQueue::IsCanceled() const {
     return FState->FCanceled;
 }
 
+void TPlaylistQueue::CancelAtOnce() {
+    LogLine(QStringLiteral("TPlaylistQueue.CancelAtOnce"));
+    FState->FWaitForNoTask = true;
+    cancel_and_wait();
+}
+
 TPlaylistLocalFile TPlaylistQueue::ResultOf(std::int32_t partIndex0) const {
     const std::lock_guard lock(FState->FMutex);
     return FState->FResults.at(static_cast<size_t>(partIndex0));
@@ -312,7 +322,9 @@ void TPlaylistQueue::cancel_and_wait() {
         }
         try {
             task.Cancel();
-            task.Wait(FState->FOptions.CancelWaitMs);
+            if (!FState->FWaitForNoTask) {
+                task.Wait(FState->FOptions.CancelWaitMs);
+            }
         } catch (const std::exception &e) {
             LogError(e, QStringLiteral("TPlaylistQueue.Cancel"));
         }

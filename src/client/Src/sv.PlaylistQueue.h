@@ -52,6 +52,9 @@ public:
     virtual TPlaylistLocalFile GetNextFileToPlay() = 0;
     virtual void Cancel() = 0;
     [[nodiscard]] virtual bool IsCanceled() const = 0;
+    // As Cancel, but waits for no task, neither now nor at destruction: for the
+    // program's end, which never waits for a download that does not end.
+    virtual void CancelAtOnce() = 0;
 };
 
 // Forms the local path of a part's URL: a five-piece URL (scheme://server/folder/name)
@@ -71,6 +74,7 @@ public:
     TPlaylistLocalFile GetNextFileToPlay() override;
     void Cancel() override;
     [[nodiscard]] bool IsCanceled() const override;
+    void CancelAtOnce() override;
 
     // The stored outcome of one part, as it stands now.
     [[nodiscard]] TPlaylistLocalFile ResultOf(std::int32_t partIndex0) const;

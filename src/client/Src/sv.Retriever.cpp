@@ -52,7 +52,7 @@ TRetriever::TRetriever(std::shared_ptr<IDownloader> downloader, TActionFunction 
 
 TRetriever::~TRetriever() {
     FShared->ReceiverGone();
-    FShared->FDownloader->Cancel();
+    FShared->FDownloader->CancelAtOnce();
 }
 
 void TRetriever::Start(const QString &theText, std::int32_t speedOfReading) {

@@ -24,8 +24,8 @@ public:
     using TActionFunction = std::function<void(TActionKind action, const QString &text)>;
 
     TRetriever(std::shared_ptr<IDownloader> downloader, TActionFunction funcAction);
-    // Stops the reports and cancels the current queue at once; tasks that still run
-    // keep the downloader alive until they end.
+    // Stops the reports and cancels the current queue at once, waiting for no
+    // download; tasks that still run keep the downloader alive until they end.
     ~TRetriever();
     TRetriever(const TRetriever &) = delete;
     TRetriever &operator=(const TRetriever &) = delete;
