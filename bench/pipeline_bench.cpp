@@ -74,7 +74,7 @@ void BenchReading(const QString &folder, int pauseMs) {
     }
     auto actions = TActionLog::Create();
     auto downloader = std::make_shared<TDownloader>(
-        folder, [urls](const TSendTextInfo &) { return urls; }, fake->Procedure());
+        folder, [urls](const TSendTextInfo &) { return QStringList(urls); }, fake->Procedure());
     auto retriever = std::make_unique<TRetriever>(downloader, actions->Callback());
     double longestWait = 0;
     double totalWait = 0;

@@ -79,6 +79,7 @@ TEST(TaskPool, BlockedWorkersDoNotStarveNewTasks) {
     TTaskPool pool(2, 16);
     auto gate = std::make_shared<TGate>();
     std::vector<TTaskHandle> waiting;
+    waiting.reserve(6);
     for (int i = 0; i < 6; ++i) {
         waiting.push_back(pool.Run([gate] { gate->Pass(); }));
     }

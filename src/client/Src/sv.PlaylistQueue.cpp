@@ -73,11 +73,11 @@ QString PlaylistLocalPath(const QString &folder, const QString &url) {
     const QStringList pieces = url.isEmpty() ? QStringList() : url.split(u'/');
     // An empty fifth piece is kept: the path is then the folder itself and the part fails.
     if (pieces.size() == 5 && (pieces[4].isEmpty() || IsPlainFileName(pieces[4]))) {
-        const QString path = JoinPath(folder, pieces[4]);
+        QString path = JoinPath(folder, pieces[4]);
         LogLine(QStringLiteral("TPlaylistQueue.do_task.2:") + path);
         return path;
     }
-    const QString path = JoinPath(folder, QUuid::createUuid().toString(QUuid::WithBraces));
+    QString path = JoinPath(folder, QUuid::createUuid().toString(QUuid::WithBraces));
     LogLine(QStringLiteral("TPlaylistQueue.do_task.3.SMTH-IS-WRONG:") + path);
     return path;
 }
