@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <chrono>
+#include <cstdio>
 #include <random>
 #include <thread>
 
@@ -95,13 +96,16 @@ void TFakeDownloads::download(const QString &url, const QString &localPath) {
         finish();
         throw Exception(answer.Fail);
     }
-    QFile file(localPath);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Plain stdio, not QFile: a QObject would give the pool's long-lived worker
+    // threads Qt thread data that exists until the process ends.
+    std::FILE *file = std::fopen(QFile::encodeName(localPath).constData(), "wb");
+    if (file == nullptr) {
         finish();
         throw Exception(QStringLiteral("Cannot create file ") + localPath);
     }
-    file.write(url.toUtf8());
-    file.close();
+    const QByteArray content = url.toUtf8();
+    std::fwrite(content.constData(), 1, static_cast<size_t>(content.size()), file);
+    std::fclose(file);
     finish();
 }
 
