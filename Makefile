@@ -7,11 +7,13 @@
 #   make build  build the debug preset only
 #   make bench  build the release preset and run the benchmarks
 #   make format apply .clang-format to the sources
+#   make screenshots  write PNG images of both windows in every theme and size
+#               into docs/screenshots/ (under Xvfb)
 SHELL := /bin/bash
 .DEFAULT_GOAL := build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps-run deps-test build run test test-plain test-asan test-tsan bench format
+.PHONY: deps-run deps-test build run test test-plain test-asan test-tsan bench format screenshots
 
 deps-run:
 	@scripts/install-deps run build
@@ -56,3 +58,8 @@ bench:
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+screenshots: deps-test
+	@cmake --preset debug >/dev/null
+	@cmake --build --preset debug -j $(JOBS) --target sonavik_screenshots
+	@QT_QPA_PLATFORM=xcb scripts/test-env build/debug/tests/sonavik_screenshots docs/screenshots

@@ -1,9 +1,13 @@
 #include "forms.FormMain2.h"
 
+#include "forms.FormSettings.h"
 #include "logfile.h"
 #include "sv.ActionButton.h"
 #include "sv.BlinkerThread.h"
 #include "sv.BuildConfig.h"
+#include "sv.DmStyles.h"
+#include "sv.EditBoxFontService.h"
+#include "sv.FormSettingsResizer.h"
 #include "sv.Guard.h"
 #include "sv.OSVersion.h"
 #include "sv.ScreenPlacement.h"
@@ -19,7 +23,9 @@ namespace {
 
 constexpr QSize kClientSize(184, 103);
 
-QString WithoutAmpersands(QString text) { return text.remove(u'&'); }
+QString WithoutAmpersands(QString text) {
+    return text.remove(u'&');
+}
 
 // Wayland lets no program read or set its window's position.
 bool CanPlaceWindows() {
@@ -35,10 +41,16 @@ TFormMain2::TFormMain2(QWidget *parent)
     FormCreate();
 }
 
-TFormMain2::~TFormMain2() { FormDestroy(); }
+TFormMain2::~TFormMain2() {
+    FormDestroy();
+}
 
 void TFormMain2::create_controls() {
     setWindowTitle(QString::fromUtf8(sv::build::kSiteHost));
+    // The style books select the window by this property to paint its background.
+    setProperty("svWindow", true);
+    setAttribute(Qt::WA_StyledBackground);
+    SetDesignedFont(this);
     setFixedSize(kClientSize);
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
@@ -78,11 +90,16 @@ void TFormMain2::FormCreate() {
     FStatusLab = std::make_unique<TStatusBlinker>(lbStatus);
     FStatusLab->Activate();
     FIsInitialized = false;
-    // Appearance (layout tags, resizer, font service): added with the appearance work.
-    FConfig = TAppConfig::LoadSettings(SystemFolders::SettingsFolder(),
-                                       SystemFolders::SoundFileFolder());
+    assign_tags();
+    FResizer = std::make_unique<TFormSettingsResizer>();
+    FResizer->ReadDefaultPositions(this);
+    FEditBoxFontService =
+        std::make_shared<TEditBoxFontService>(FontPixelSize(btPlay), btPlay->font().family());
+    FConfig =
+        TAppConfig::LoadSettings(SystemFolders::SettingsFolder(), SystemFolders::SoundFileFolder());
     // Reading control: the HTTP client factory is created here from a copy of FConfig.
-    // Appearance: window size for the font service, then refresh_view.
+    FEditBoxFontService->SetWindowSizeMode(FConfig.WindowSize);
+    refresh_view();
     assign_hints();
     LogLine(QStringLiteral("FormCreate.end"));
 }
@@ -165,7 +182,8 @@ void TFormMain2::release_objects() {
 
 void TFormMain2::FormDestroy() {
     LogLine(QStringLiteral("FormDestroy.start"));
-    // Appearance: the resizer is destroyed here. Reading control: the HTTP client factory.
+    FResizer.reset();
+    // Reading control: the HTTP client factory is destroyed here.
     LogLine(QStringLiteral("FormDestroy.end"));
 }
 
@@ -177,6 +195,72 @@ void TFormMain2::ActionStopExecute() {
     // Reading control: stop playback, show ready, empty the sound-file folder.
 }
 
+void TFormMain2::assign_tags() {
+    LogLine(QStringLiteral("assign_tags"));
+    SetLayoutTag(lbStatus, 990100);
+    SetLayoutTag(btPlay, 990001);
+    SetLayoutTag(btStop, 990201);
+    SetLayoutTag(btConfig, 990102);
+}
+
+// Lays the window out for FConfig's window size, then gives it the style book of
+// FConfig's theme and size. An unknown theme shows the System look; an unknown size
+// lays out and styles as Normal. A window grown past the screen's edge stays where it
+// is: the next start's position check brings it back.
+void TFormMain2::refresh_view() {
+    LogLine(QStringLiteral("refresh_view"));
+    FResizer->SetControlsSize(this, FConfig.WindowSize);
+    const QString book = DmStyles != nullptr
+                             ? DmStyles->GetStyleBook(FConfig.ColorTheme, FConfig.WindowSize)
+                             : QString();
+    if (!book.isEmpty()) {
+        setStyleSheet(book);
+        TEditBoxFontService::SetSystemThemeOFF(this);
+    } else {
+        setStyleSheet(QString());
+        TEditBoxFontService::SetSystemThemeON(this, *FEditBoxFontService);
+    }
+}
+
+// Opens the settings dialog, modal to this window, without waiting for it here: the
+// rest runs in settings_dialog_finished when the dialog ends.
 void TFormMain2::ActionSettingsExecute() {
-    // Appearance: open the settings dialog and apply what it confirms.
+    LogLine(QStringLiteral("ActionSettingsExecute.start"));
+    if (FSettingsDialog != nullptr) {
+        FSettingsDialog->activateWindow();
+        return;
+    }
+    const bool opened = RunGuarded(QStringLiteral("ActionSettingsExecute"), [this] {
+        auto dialog = std::make_unique<TFormSettings>(this);
+        dialog->SetValuesToControls(FConfig);
+        connect(dialog.get(), &QDialog::finished, this, &TFormMain2::settings_dialog_finished);
+        FSettingsDialog = dialog.release();
+        FSettingsDialog->open();
+    });
+    if (!opened) {
+        LogLine(QStringLiteral("ActionSettingsExecute.end"));
+    }
+}
+
+// Only "&Gem" (result 1) changes anything: the dialog writes into FConfig, which
+// reaches the file when the window closes. The dialog goes whatever the result.
+void TFormMain2::settings_dialog_finished(int result) {
+    TFormSettings *dialog = FSettingsDialog;
+    FSettingsDialog = nullptr;
+    if (dialog == nullptr) {
+        return;
+    }
+    RunGuarded(QStringLiteral("ActionSettingsExecute"), [this, dialog, result] {
+        if (result != TFormSettings::kResultSave) {
+            return;
+        }
+        dialog->SaveValuesFromControls(FConfig);
+        // Reading control: give the HTTP client factory the new settings here
+        // (FHttpCreator->UpdateConfig(FConfig)).
+        FEditBoxFontService->SetWindowSizeMode(FConfig.WindowSize);
+        refresh_view();
+        // Reading control: apply the volume here (apply_volume).
+    });
+    dialog->deleteLater(); // it is still emitting finished
+    LogLine(QStringLiteral("ActionSettingsExecute.end"));
 }

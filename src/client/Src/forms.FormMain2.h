@@ -7,6 +7,7 @@
 
 #include "sv.AppConfig.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -15,6 +16,9 @@ class QAction;
 class QLabel;
 class TActionButton;
 class TStatusBlinker;
+class TEditBoxFontService;
+class TFormSettings;
+class TFormSettingsResizer;
 
 class TFormMain2 final : public QWidget {
     Q_OBJECT
@@ -59,9 +63,16 @@ private:
     void assign_hints();
     void safe_set_form_x_y(int x, int y);
     void release_objects();
+    void assign_tags();
+    void refresh_view();
+    void settings_dialog_finished(int result);
 
     std::unique_ptr<TStatusBlinker> FStatusLab;
     bool FIsInitialized = false;
     TAppConfig FConfig;
     QString FOSVer;
+    std::unique_ptr<TFormSettingsResizer> FResizer;
+    std::shared_ptr<TEditBoxFontService> FEditBoxFontService;
+    // The open settings dialog, until it has ended.
+    QPointer<TFormSettings> FSettingsDialog;
 };

@@ -2,6 +2,7 @@
 // loop. A window that cannot be created (for example a settings folder that cannot
 // be made) is reported on standard error and ends the program with status 1.
 #include "forms.FormMain2.h"
+#include "sv.DmStyles.h"
 #include "sv.Exceptions.h"
 
 #include <QApplication>
@@ -15,9 +16,10 @@ int main(int argc, char *argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     // Tooltips (hints) are always on in Qt. No action has a shortcut key, so there is
     // no shortcut text to add to the hints.
-    // Style books: created here, before the main window (added with the appearance work).
+    std::unique_ptr<TDmStyles> styles;
     std::unique_ptr<TFormMain2> window;
     try {
+        styles = std::make_unique<TDmStyles>();
         window = std::make_unique<TFormMain2>();
     } catch (const std::exception &error) {
         std::fprintf(stderr, "sonavik: %s\n", error.what());
