@@ -23,9 +23,7 @@ namespace {
 
 constexpr QSize kClientSize(184, 103);
 
-QString WithoutAmpersands(QString text) {
-    return text.remove(u'&');
-}
+QString WithoutAmpersands(QString text) { return text.remove(u'&'); }
 
 // Wayland lets no program read or set its window's position.
 bool CanPlaceWindows() {
@@ -41,9 +39,7 @@ TFormMain2::TFormMain2(QWidget *parent)
     FormCreate();
 }
 
-TFormMain2::~TFormMain2() {
-    FormDestroy();
-}
+TFormMain2::~TFormMain2() { FormDestroy(); }
 
 void TFormMain2::create_controls() {
     setWindowTitle(QString::fromUtf8(sv::build::kSiteHost));
@@ -95,8 +91,8 @@ void TFormMain2::FormCreate() {
     FResizer->ReadDefaultPositions(this);
     FEditBoxFontService =
         std::make_shared<TEditBoxFontService>(FontPixelSize(btPlay), btPlay->font().family());
-    FConfig =
-        TAppConfig::LoadSettings(SystemFolders::SettingsFolder(), SystemFolders::SoundFileFolder());
+    FConfig = TAppConfig::LoadSettings(SystemFolders::SettingsFolder(),
+                                       SystemFolders::SoundFileFolder());
     // Reading control: the HTTP client factory is created here from a copy of FConfig.
     FEditBoxFontService->SetWindowSizeMode(FConfig.WindowSize);
     refresh_view();
