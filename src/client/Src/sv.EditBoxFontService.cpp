@@ -57,7 +57,7 @@ void SetDesignedFont(QWidget *window) {
 }
 
 float FontPixelSize(const QWidget *control) {
-    const QFont font = control->font();
+    const QFont &font = control->font();
     if (font.pixelSize() > 0) {
         return static_cast<float>(font.pixelSize());
     }
