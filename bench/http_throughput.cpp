@@ -33,7 +33,7 @@ extern char **environ;
 
 namespace {
 
-constexpr qint64 kMiB = 1024 * 1024;
+constexpr qint64 kMiB = qint64{1024} * 1024;
 
 double Now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
@@ -42,6 +42,7 @@ double Now() {
 
 pid_t Spawn(const std::vector<QByteArray> &args, const char *output = nullptr) {
     std::vector<char *> argv;
+    argv.reserve(args.size() + 1);
     for (const QByteArray &arg : args) {
         argv.push_back(const_cast<char *>(arg.constData()));
     }
@@ -228,8 +229,10 @@ private:
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof(address);
-        bind(fd, reinterpret_cast<sockaddr *>(&address), length);
-        getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
+        if (bind(fd, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
+            getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+            address.sin_port = 0;
+        }
         close(fd);
         return ntohs(address.sin_port);
     }

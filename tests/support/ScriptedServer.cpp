@@ -206,7 +206,7 @@ void TScriptedServer::Serve() {
             FActiveFd = fd;
             ++FBusy;
         }
-        ServeConnection(fd, std::move(script));
+        ServeConnection(fd, script);
         {
             const std::lock_guard<std::mutex> guard(FLock);
             FActiveFd = -1;
@@ -217,7 +217,7 @@ void TScriptedServer::Serve() {
     }
 }
 
-void TScriptedServer::ServeConnection(int fd, std::vector<TScriptedExchange> exchanges) {
+void TScriptedServer::ServeConnection(int fd, const std::vector<TScriptedExchange> &exchanges) {
     TConnection connection(fd);
     if (FTls && (FContext == nullptr || !connection.StartTls(FContext))) {
         return;

@@ -51,7 +51,7 @@ public:
 private:
     class TConnection;
     void Serve();
-    void ServeConnection(int fd, std::vector<TScriptedExchange> exchanges);
+    void ServeConnection(int fd, const std::vector<TScriptedExchange> &exchanges);
     void Record(const QByteArray &request);
 
     int FListen = -1;
