@@ -262,17 +262,39 @@ private:
         return result;
     }
 
+    static TResult Better(const TResult &a, const TResult &b) {
+        if (a.Seconds <= 0) {
+            return b;
+        }
+        return b.Seconds > 0 && b.Seconds < a.Seconds ? b : a;
+    }
+
+    // One download; a downloaded file is removed afterwards (never the null device).
+    TResult Timed(TResult (TBench::*client)(const QByteArray &, const QByteArray &),
+                  const QByteArray &url, const QByteArray &output, bool toFile) {
+        Run({"sync"});
+        const TResult result = (this->*client)(url, output);
+        if (toFile) {
+            QFile::remove(QFile::decodeName(output));
+        }
+        return result;
+    }
+
     void Measure(qint64 size, const QString &name, bool tls, bool toFile) {
         const QByteArray url = (tls ? "https://127.0.0.1:" + QByteArray::number(FHttpsPort)
                                     : "http://127.0.0.1:" + QByteArray::number(FHttpPort)) +
                                "/" + name.toLatin1();
         const QByteArray output =
             toFile ? QFile::encodeName(FPath + QStringLiteral("download.bin")) : "/dev/null";
-        const TResult ours = Ours(url, output);
-        QFile::remove(QString::fromLocal8Bit(output));
-        const TResult curl = Curl(url, output);
-        if (toFile) {
-            QFile::remove(QString::fromLocal8Bit(output));
+        // Best of two runs each, alternating, with the page cache's dirty pages
+        // written out first, so that neither client pays for the other's writes.
+        TResult ours;
+        TResult curl;
+        for (int round = 0; round < 2; ++round) {
+            const TResult oursNow = Timed(&TBench::Ours, url, output, toFile);
+            const TResult curlNow = Timed(&TBench::Curl, url, output, toFile);
+            ours = Better(ours, oursNow);
+            curl = Better(curl, curlNow);
         }
         if (ours.Seconds <= 0 || curl.Seconds <= 0) {
             std::printf("%-6s %-9s %4lldMiB  download failed\n", tls ? "https" : "http",
