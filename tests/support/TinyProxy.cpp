@@ -36,6 +36,16 @@ TTinyProxy::TTinyProxy(const QString &user, const QString &password) {
     if (!FDir.isValid()) {
         throw std::runtime_error("tinyproxy: no temporary folder");
     }
+    // The free port may be taken by someone else before tinyproxy binds it: try again.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (Start(user, password)) {
+            return;
+        }
+    }
+    throw std::runtime_error("tinyproxy does not start: " + Log().toStdString());
+}
+
+bool TTinyProxy::Start(const QString &user, const QString &password) {
     FPort = FreeLoopbackPort();
     const QString dir = FDir.path() + u'/';
     QString config = QStringLiteral("Port %1\nListen 127.0.0.1\nAllow 127.0.0.1\nTimeout 60\n"
@@ -47,7 +57,7 @@ TTinyProxy::TTinyProxy(const QString &user, const QString &password) {
         config += QStringLiteral("BasicAuth %1 %2\n").arg(user, password);
     }
     QFile file(dir + QStringLiteral("tinyproxy.conf"));
-    if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(config.toUtf8()) < 0) {
         throw std::runtime_error("tinyproxy: cannot write its configuration");
     }
     file.close();
@@ -63,12 +73,12 @@ TTinyProxy::TTinyProxy(const QString &user, const QString &password) {
     }
     for (int i = 0; i < 300; ++i) {
         if (Accepts(FPort)) {
-            return;
+            return true;
         }
         int status = 0;
         if (::waitpid(FPid, &status, WNOHANG) == FPid) {
             FPid = -1;
-            throw std::runtime_error("tinyproxy ended at start: " + Log().toStdString());
+            return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }

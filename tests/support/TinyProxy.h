@@ -21,6 +21,9 @@ public:
     [[nodiscard]] QString Log() const;
 
 private:
+    // False when tinyproxy ended at once (its port was taken meanwhile).
+    bool Start(const QString &user, const QString &password);
+
     QTemporaryDir FDir;
     int FPort = 0;
     pid_t FPid = -1;
