@@ -1,0 +1,100 @@
+#include "sv.HttpCreator.h"
+
+#include "http/HttpClient.h"
+#include "logfile.h"
+
+#include <limits>
+
+namespace {
+
+std::optional<qint64> Digits(QStringView digits, int base) {
+    if (digits.isEmpty()) {
+        return std::nullopt;
+    }
+    qint64 value = 0;
+    for (const QChar ch : digits) {
+        const int digit = QStringLiteral("0123456789abcdef").indexOf(ch.toLower());
+        if (digit < 0 || digit >= base) {
+            return std::nullopt;
+        }
+        value = value * base + digit;
+        if (value > (qint64{1} << 32)) {
+            return std::nullopt;
+        }
+    }
+    return value;
+}
+
+} // namespace
+
+std::optional<qint32> StrToPort(const QString &text) {
+    QStringView rest(text);
+    while (rest.startsWith(u' ')) {
+        rest = rest.mid(1);
+    }
+    bool negative = false;
+    if (rest.startsWith(u'+') || rest.startsWith(u'-')) {
+        negative = rest.front() == u'-';
+        rest = rest.mid(1);
+    }
+    std::optional<qint64> value;
+    if (rest.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive)) {
+        value = Digits(rest.mid(2), 16);
+    } else if (rest.startsWith(u'$') || rest.startsWith(u'x') || rest.startsWith(u'X')) {
+        value = Digits(rest.mid(1), 16);
+    } else {
+        value = Digits(rest, 10);
+    }
+    if (!value) {
+        return std::nullopt;
+    }
+    const qint64 signedValue = negative ? -*value : *value;
+    if (signedValue < std::numeric_limits<qint32>::min() ||
+        signedValue > std::numeric_limits<qint32>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<qint32>(signedValue);
+}
+
+THttpCreator::THttpCreator(const TAppConfig &config) : FConfig(config) {}
+
+void THttpCreator::UpdateConfig(const TAppConfig &config) {
+    const std::lock_guard lock(FLock);
+    FConfig = config;
+}
+
+std::unique_ptr<THttpClient> THttpCreator::CreateIdHttp() const {
+    LogLine(QStringLiteral("THttpCreator.CreateIdHttp"));
+    TAppConfig config;
+    {
+        const std::lock_guard lock(FLock);
+        config = FConfig;
+    }
+    if (config.UseProxy) {
+        if (auto client = create_id_http_with_proxy(config)) {
+            return client;
+        }
+    }
+    return std::make_unique<THttpClient>();
+}
+
+std::unique_ptr<THttpClient> THttpCreator::create_id_http_with_proxy(const TAppConfig &config) {
+    LogLine(QStringLiteral("create_id_http_with_proxy"));
+    const std::optional<qint32> port = StrToPort(config.Proxy_port);
+    if (!config.UseProxy || config.Proxy_hostname.isEmpty() || !port) {
+        return nullptr;
+    }
+    auto client = std::make_unique<THttpClient>();
+    LogLine(QStringLiteral("create_id_http_with_proxy.1: ") + config.Proxy_hostname);
+    LogLine(QStringLiteral("create_id_http_with_proxy.2: ") + QString::number(*port));
+    TProxyParams &proxy = client->ProxyParams();
+    proxy.ProxyServer = config.Proxy_hostname;
+    proxy.ProxyPort = *port; // outside 1..65535 the connection fails
+    if (config.Use_User) {
+        proxy.BasicAuthentication = true;
+        proxy.ProxyUsername = config.Proxy_User;
+        proxy.ProxyPassword = config.Proxy_Userpass; // never logged
+        LogLine(QStringLiteral("create_id_http_with_proxy.3: ") + config.Proxy_User);
+    }
+    return client;
+}
