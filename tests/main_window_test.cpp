@@ -109,7 +109,8 @@ TEST_F(MainWindowTest, FirstStartMovesToTheTopLeftAndClosingSavesEverything) {
     const QString text = QString::fromUtf8(ReadBytes(Home.SettingsFile()));
     EXPECT_EQ(text.count(u'['), 2);
     EXPECT_EQ(text.count(u'='), 14);
-    const TAppConfig saved = TAppConfig::LoadSettings(Home.SettingsFolder(), Home.SoundFileFolder());
+    const TAppConfig saved =
+        TAppConfig::LoadSettings(Home.SettingsFolder(), Home.SoundFileFolder());
     const QRect primary = QGuiApplication::primaryScreen()->geometry();
     EXPECT_EQ(saved.MainFormX, primary.x() + 31);
     EXPECT_EQ(saved.MainFormY, primary.y() + 42);
@@ -146,6 +147,7 @@ TEST_F(MainWindowTest, SavedPositionIsRestoredOnlyWhenVisible) {
 TEST_F(MainWindowTest, FailedSaveAtCloseStillReleasesEverything) {
     TFormMain2 window;
     window.show();
+    QFile::remove(Home.SettingsFile());
     ASSERT_TRUE(QDir().mkpath(Home.SettingsFile())); // a folder where the file must go
     QSignalSpy closed(&window, &TFormMain2::Closed);
     EXPECT_TRUE(window.close());

@@ -4,6 +4,8 @@
 #include "sv.Exceptions.h"
 #include "sv.GetText.h"
 
+#include "support/SelectionOwners.h"
+
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -38,44 +40,12 @@ protected:
         Own("clipboard", "text/plain", QByteArray());
     }
 
-    void TearDown() override {
-        for (auto &owner : Owners) {
-            owner->kill();
-            owner->waitForFinished(5000);
-        }
-    }
-
-    // Another program (xclip) takes the selection with the given content and keeps
-    // serving it; returns once the X server names it the owner.
     void Own(const char *selection, const char *type, const QByteArray &content) {
-        auto owner = std::make_unique<QProcess>();
-        owner->setProcessChannelMode(QProcess::MergedChannels);
-        owner->start(QStringLiteral("xclip"),
-                     {QStringLiteral("-quiet"), QStringLiteral("-selection"),
-                      QString::fromLatin1(selection), QStringLiteral("-t"),
-                      QString::fromLatin1(type), QStringLiteral("-i")});
-        ASSERT_TRUE(owner->waitForStarted(10000));
-        owner->write(content);
-        owner->waitForBytesWritten(10000); // no event loop runs here to write it later
-        owner->closeWriteChannel();
-        // xclip says it waits for requests once it owns the selection.
-        QByteArray said;
-        while (!said.contains("Waiting for selection requests") && owner->waitForReadyRead(10000)) {
-            said += owner->readAll();
-        }
-        ASSERT_TRUE(said.contains("Waiting for selection requests")) << said.constData();
-        Owners.push_back(std::move(owner));
-        // Let Qt see the owner change, as the program's event loop does between captures.
-        QElapsedTimer settle;
-        settle.start();
-        while (settle.elapsed() < 300) {
-            QCoreApplication::processEvents();
-            QThread::msleep(10);
-        }
+        ASSERT_TRUE(Owners.Own(selection, type, content));
     }
 
     std::unique_ptr<ITextCapture> Capture;
-    std::vector<std::unique_ptr<QProcess>> Owners;
+    TSelectionOwners Owners;
 };
 
 TEST_F(TextCaptureTest, MarkedTextComesFromThePrimarySelectionExactly) {

@@ -7,23 +7,42 @@
 #include "sv.BuildConfig.h"
 #include "sv.DmStyles.h"
 #include "sv.EditBoxFontService.h"
+#include "sv.Exceptions.h"
 #include "sv.FormSettingsResizer.h"
+#include "sv.GetText.h"
 #include "sv.Guard.h"
+#include "sv.HttpCreator.h"
+#include "sv.MainThread.h"
 #include "sv.OSVersion.h"
+#include "sv.ReadingFunctions.h"
+#include "sv.RequestsToServer.h"
+#include "sv.Retriever.h"
+#include "sv.SVKPlayerThread.h"
 #include "sv.ScreenPlacement.h"
 #include "sv.SystemFolders.h"
+#include "sv.Utils.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
+
+#include <algorithm>
 
 namespace {
 
 constexpr QSize kClientSize(184, 103);
 
-QString WithoutAmpersands(QString text) { return text.remove(u'&'); }
+// Blank: nothing left once characters of code 32 and below are taken off both ends.
+bool IsBlank(const QString &text) {
+    return std::all_of(text.begin(), text.end(), [](QChar ch) { return ch.unicode() <= 32; });
+}
+
+QString WithoutAmpersands(QString text) {
+    return text.remove(u'&');
+}
 
 // Wayland lets no program read or set its window's position.
 bool CanPlaceWindows() {
@@ -39,7 +58,9 @@ TFormMain2::TFormMain2(QWidget *parent)
     FormCreate();
 }
 
-TFormMain2::~TFormMain2() { FormDestroy(); }
+TFormMain2::~TFormMain2() {
+    FormDestroy();
+}
 
 void TFormMain2::create_controls() {
     setWindowTitle(QString::fromUtf8(sv::build::kSiteHost));
@@ -91,9 +112,9 @@ void TFormMain2::FormCreate() {
     FResizer->ReadDefaultPositions(this);
     FEditBoxFontService =
         std::make_shared<TEditBoxFontService>(FontPixelSize(btPlay), btPlay->font().family());
-    FConfig = TAppConfig::LoadSettings(SystemFolders::SettingsFolder(),
-                                       SystemFolders::SoundFileFolder());
-    // Reading control: the HTTP client factory is created here from a copy of FConfig.
+    FConfig =
+        TAppConfig::LoadSettings(SystemFolders::SettingsFolder(), SystemFolders::SoundFileFolder());
+    FHttpCreator = std::make_shared<THttpCreator>(FConfig);
     FEditBoxFontService->SetWindowSizeMode(FConfig.WindowSize);
     refresh_view();
     assign_hints();
@@ -108,19 +129,99 @@ void TFormMain2::showEvent(QShowEvent *event) {
 }
 
 void TFormMain2::FormShow() {
-    // Reading control: the holder of the four pipeline functions is created here.
+    FFunctions = std::make_unique<TReadingFunctions>(FHttpCreator, ServiceBaseUrl());
     LogLine(QStringLiteral("FormShow.start"));
     RunGuarded(QStringLiteral("FormShow"), [this] {
         btPlay->setFocus();
         FOSVer = GetOSDescription();
+        publish_request_values();
         if (!FIsInitialized) {
             safe_set_form_x_y(FConfig.MainFormX, FConfig.MainFormY);
-            // Reading control: client id (then SaveSettings), downloader, retriever,
-            // player with its end-of-file notification, and the volume.
+            if (FConfig.AppUid.isEmpty()) {
+                // On the main thread by design: the window waits for its client id.
+                FConfig.AppUid = TRequestsToServer::GetUniqueID(FFunctions->HttpCreatorFunction(),
+                                                                ServiceBaseUrl());
+                publish_request_values();
+                TAppConfig::SaveSettings(FConfig);
+            }
+            create_reading_objects();
             FIsInitialized = true;
         }
     });
     LogLine(QStringLiteral("FormShow.end"));
+}
+
+// Downloader, retriever and player. What an earlier failed attempt made is released
+// first, so a repeated attempt never leaves a second player thread.
+void TFormMain2::create_reading_objects() {
+    FRetriever.reset();
+    if (FPlayer) {
+        FPlayer->DeActivate();
+        FPlayer.reset();
+    }
+    auto downloader = std::make_shared<TDownloader>(
+        FConfig.TempFilePath, FFunctions->SendTextFunction(), FFunctions->GetSoundFileFunction());
+    FRetriever = std::make_unique<TRetriever>(
+        downloader, [this](TRetriever::TActionKind action, const QString &text) {
+            process_retriever_command(static_cast<int>(action), text);
+        });
+    FPlayer = std::make_unique<TSVKPLayer>();
+    FPlayer->Activate();
+    FPlayer->SetOnReadyForNewFile([this](QObject *) { ReadyToPlay(); });
+    apply_volume();
+}
+
+// The values the send-text function reads on pool threads, handed over whole.
+void TFormMain2::publish_request_values() {
+    FFunctions->SetRequestValues({FConfig.AppUid, FConfig.SoundPitch, FOSVer});
+}
+
+void TFormMain2::apply_volume() {
+    FPlayer->SetSoundVolume(static_cast<float>(FConfig.SoundVolume) / 20.0F);
+}
+
+// Called on the thread the retriever reports from: only posts the report.
+void TFormMain2::process_retriever_command(int action, const QString &data) {
+    LogLine(QStringLiteral("process_retriever_command: %1 %2").arg(action).arg(data));
+    MainThread::Queue([this, action, data] { handle_retriever_command(action, data); }, this);
+}
+
+void TFormMain2::handle_retriever_command(int action, const QString &data) {
+    if (FClosing) {
+        return;
+    }
+    FAwaitingFirstReport = false;
+    const QString context =
+        QStringLiteral("process_retriever_command: %1 %2").arg(action).arg(data);
+    const bool playFile = action == static_cast<int>(TRetriever::TActionKind::PLAY_FILE);
+    const bool handled = RunGuarded(context, [this, playFile, data] {
+        if (playFile) {
+            if (QFileInfo::exists(data)) {
+                FPlayer->SetFile(data);
+                FPlayer->Play();
+                FStatusLab->SetPlaying();
+            }
+        } else {
+            FPlayer->Stop();
+            FStatusLab->SetReady();
+        }
+    });
+    if (!handled && playFile) {
+        RunGuarded(context, [this] { FRetriever->StartToPlayNextFile(); }); // skip that file
+    }
+}
+
+void TFormMain2::ReadyToPlay() {
+    if (FClosing) {
+        return;
+    }
+    LogLine(QStringLiteral("ReadyToPlay.start"));
+    RunGuarded(QStringLiteral("ReadyToPlay"), [this] {
+        if (!FAwaitingFirstReport) {
+            FRetriever->StartToPlayNextFile();
+        }
+    });
+    LogLine(QStringLiteral("ReadyToPlay.end"));
 }
 
 void TFormMain2::safe_set_form_x_y(int x, int y) {
@@ -166,29 +267,66 @@ void TFormMain2::FormCloseQuery(bool &canClose) {
     canClose = true;
 }
 
+// Each release runs in a guard of its own, so one failing never keeps a thread alive.
 void TFormMain2::release_objects() {
-    RunGuarded(QStringLiteral("FormCloseQuery"), [this] {
+    FClosing = true;
+    const QString context = QStringLiteral("FormCloseQuery");
+    RunGuarded(context, [this] {
         if (FStatusLab) {
             FStatusLab->DeActivate();
             FStatusLab.reset();
         }
-        // Reading control: release the retriever, then the player; empty the sound-file folder.
     });
+    RunGuarded(context, [this] { FRetriever.reset(); });
+    RunGuarded(context, [this] {
+        if (FPlayer) {
+            FPlayer->DeActivate();
+            FPlayer.reset();
+        }
+    });
+    RunGuarded(context, [this] { DeleteFilesInFolder(FConfig.TempFilePath); });
 }
 
 void TFormMain2::FormDestroy() {
     LogLine(QStringLiteral("FormDestroy.start"));
     FResizer.reset();
-    // Reading control: the HTTP client factory is destroyed here.
+    FHttpCreator.reset();
     LogLine(QStringLiteral("FormDestroy.end"));
 }
 
 void TFormMain2::ActionPlayExecute() {
-    // Reading control: capture the marked text and start a reading.
+    LogLine(QStringLiteral("ActionPlayExecute.start"));
+    QString text;
+    RunGuarded(QStringLiteral("ActionPlayExecute"), [this, &text] {
+        if (!FTextCapture) {
+            FTextCapture = CreateTextCapture();
+        }
+        text = FTextCapture->GetSelectedText();
+        if (IsBlank(text)) {
+            return;
+        }
+        if (!FRetriever) {
+            throw Exception(QStringLiteral("The reading objects were not created"));
+        }
+        FStatusLab->SetRetrieving();
+        FAwaitingFirstReport = true;
+        FRetriever->Start(text, FConfig.Speed); // the text as captured, untrimmed
+    });
+    LogLine(QStringLiteral("ActionPlayExecute.end ") + text);
 }
 
+// Stop does not reach the retriever: a reading still being fetched goes on.
 void TFormMain2::ActionStopExecute() {
-    // Reading control: stop playback, show ready, empty the sound-file folder.
+    LogLine(QStringLiteral("ActionStopExecute.start"));
+    RunGuarded(QStringLiteral("ActionStopExecute"), [this] {
+        if (!FPlayer) {
+            throw Exception(QStringLiteral("The player was not created"));
+        }
+        FPlayer->Stop();
+        FStatusLab->SetReady();
+        DeleteFilesInFolder(FConfig.TempFilePath);
+    });
+    LogLine(QStringLiteral("ActionStopExecute.end"));
 }
 
 void TFormMain2::assign_tags() {
@@ -251,11 +389,13 @@ void TFormMain2::settings_dialog_finished(int result) {
             return;
         }
         dialog->SaveValuesFromControls(FConfig);
-        // Reading control: give the HTTP client factory the new settings here
-        // (FHttpCreator->UpdateConfig(FConfig)).
+        FHttpCreator->UpdateConfig(FConfig);
+        publish_request_values();
         FEditBoxFontService->SetWindowSizeMode(FConfig.WindowSize);
         refresh_view();
-        // Reading control: apply the volume here (apply_volume).
+        if (FPlayer) {
+            apply_volume();
+        }
     });
     dialog->deleteLater(); // it is still emitting finished
     LogLine(QStringLiteral("ActionSettingsExecute.end"));

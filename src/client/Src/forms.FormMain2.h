@@ -15,7 +15,12 @@
 class QAction;
 class QLabel;
 class TActionButton;
+class ITextCapture;
+class THttpCreator;
+class TReadingFunctions;
+class TRetriever;
 class TStatusBlinker;
+class TSVKPLayer;
 class TEditBoxFontService;
 class TFormSettings;
 class TFormSettingsResizer;
@@ -34,6 +39,7 @@ public:
     [[nodiscard]] const TAppConfig &Config() const { return FConfig; }
     [[nodiscard]] bool IsInitialized() const { return FIsInitialized; }
     [[nodiscard]] TStatusBlinker *StatusIndicator() const { return FStatusLab.get(); }
+    [[nodiscard]] TSVKPLayer *Player() const { return FPlayer.get(); }
 
     QLabel *lbStatus = nullptr;
     TActionButton *btPlay = nullptr;
@@ -66,8 +72,16 @@ private:
     void assign_tags();
     void refresh_view();
     void settings_dialog_finished(int result);
+    void create_reading_objects();
+    void publish_request_values();
+    void process_retriever_command(int action, const QString &data);
+    void handle_retriever_command(int action, const QString &data);
+    void ReadyToPlay();
+    void apply_volume();
 
     std::unique_ptr<TStatusBlinker> FStatusLab;
+    std::unique_ptr<TRetriever> FRetriever;
+    std::unique_ptr<TSVKPLayer> FPlayer;
     bool FIsInitialized = false;
     TAppConfig FConfig;
     QString FOSVer;
@@ -75,4 +89,14 @@ private:
     std::shared_ptr<TEditBoxFontService> FEditBoxFontService;
     // The open settings dialog, until it has ended.
     QPointer<TFormSettings> FSettingsDialog;
+    // Shared with the functions handed to pool threads, so that a late download
+    // never meets a destroyed factory.
+    std::shared_ptr<THttpCreator> FHttpCreator;
+    std::unique_ptr<TReadingFunctions> FFunctions;
+    std::unique_ptr<ITextCapture> FTextCapture;
+    // Set once closing has begun releasing: late notifications and reports do nothing.
+    bool FClosing = false;
+    // Set by Play until the new reading's first report has been handled: the old
+    // file's end then asks for no next file, so it cannot take the new first part.
+    bool FAwaitingFirstReport = false;
 };

@@ -6,6 +6,7 @@
 #include "sv.Exceptions.h"
 
 #include <QApplication>
+#include <QEvent>
 
 #include <cstdio>
 #include <memory>
@@ -28,5 +29,10 @@ int main(int argc, char *argv[]) {
     QObject::connect(window.get(), &TFormMain2::Closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     window->show();
-    return QApplication::exec();
+    const int result = QApplication::exec();
+    window.reset();
+    // Objects whose deletion was deferred (the player's audio sink) go before the
+    // application object.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return result;
 }
