@@ -36,7 +36,7 @@ void AddExtension(X509 *cert, X509 *issuer, int nid, const char *value) {
     X509_EXTENSION_free(extension);
 }
 
-struct TCertSpec {
+struct TCertRequest {
     const char *CommonName;
     const char *AltNames; // nullptr for the CA
     long NotBeforeDays;
@@ -44,26 +44,27 @@ struct TCertSpec {
 };
 
 // Signs with issuerKey; issuer nullptr: self-signed.
-TCert MakeCert(const TCertSpec &spec, EVP_PKEY *key, X509 *issuer, EVP_PKEY *issuerKey) {
+TCert MakeCert(const TCertRequest &request, EVP_PKEY *key, X509 *issuer, EVP_PKEY *issuerKey) {
     static long serial = 1;
     TCert cert(X509_new(), &X509_free);
     Check(cert != nullptr, "certificate");
     X509_set_version(cert.get(), 2);
     ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), serial++);
-    X509_gmtime_adj(X509_getm_notBefore(cert.get()), spec.NotBeforeDays * 86400);
-    X509_gmtime_adj(X509_getm_notAfter(cert.get()), spec.NotAfterDays * 86400);
+    X509_gmtime_adj(X509_getm_notBefore(cert.get()), request.NotBeforeDays * 86400);
+    X509_gmtime_adj(X509_getm_notAfter(cert.get()), request.NotAfterDays * 86400);
     X509_set_pubkey(cert.get(), key);
     X509_NAME *name = X509_get_subject_name(cert.get());
     X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char *>(spec.CommonName), -1, -1, 0);
+                               reinterpret_cast<const unsigned char *>(request.CommonName), -1, -1,
+                               0);
     X509 *signer = issuer != nullptr ? issuer : cert.get();
     X509_set_issuer_name(cert.get(), X509_get_subject_name(signer));
-    if (spec.AltNames == nullptr) {
+    if (request.AltNames == nullptr) {
         AddExtension(cert.get(), signer, NID_basic_constraints, "critical,CA:TRUE");
         AddExtension(cert.get(), signer, NID_key_usage, "critical,keyCertSign,cRLSign");
     } else {
         AddExtension(cert.get(), signer, NID_basic_constraints, "critical,CA:FALSE");
-        AddExtension(cert.get(), signer, NID_subject_alt_name, spec.AltNames);
+        AddExtension(cert.get(), signer, NID_subject_alt_name, request.AltNames);
         AddExtension(cert.get(), signer, NID_ext_key_usage, "serverAuth");
     }
     AddExtension(cert.get(), signer, NID_subject_key_identifier, "hash");
@@ -97,10 +98,10 @@ TTestCertificates::TTestCertificates() {
     FCaFile = dir + QStringLiteral("ca.pem");
     WriteCert(FCaFile, ca.get());
 
-    const auto issue = [&](const char *file, const TCertSpec &spec, bool selfSigned) {
+    const auto issue = [&](const char *file, const TCertRequest &request, bool selfSigned) {
         TKey key = MakeKey();
-        TCert cert = selfSigned ? MakeCert(spec, key.get(), nullptr, nullptr)
-                                : MakeCert(spec, key.get(), ca.get(), caKey.get());
+        TCert cert = selfSigned ? MakeCert(request, key.get(), nullptr, nullptr)
+                                : MakeCert(request, key.get(), ca.get(), caKey.get());
         TCertificateFiles files{dir + QLatin1String(file) + QStringLiteral(".pem"),
                                 dir + QLatin1String(file) + QStringLiteral(".key")};
         WriteCert(files.CertFile, cert.get());
