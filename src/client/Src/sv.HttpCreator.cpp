@@ -2,58 +2,14 @@
 
 #include "http/HttpClient.h"
 #include "logfile.h"
-
-#include <limits>
-
-namespace {
-
-std::optional<qint64> Digits(QStringView digits, int base) {
-    if (digits.isEmpty()) {
-        return std::nullopt;
-    }
-    qint64 value = 0;
-    for (const QChar ch : digits) {
-        const int digit = QStringLiteral("0123456789abcdef").indexOf(ch.toLower());
-        if (digit < 0 || digit >= base) {
-            return std::nullopt;
-        }
-        value = value * base + digit;
-        if (value > (qint64{1} << 32)) {
-            return std::nullopt;
-        }
-    }
-    return value;
-}
-
-} // namespace
+#include "sv.IntegerText.h"
 
 std::optional<qint32> StrToPort(const QString &text) {
     QStringView rest(text);
     while (rest.startsWith(u' ')) {
         rest = rest.mid(1);
     }
-    bool negative = false;
-    if (rest.startsWith(u'+') || rest.startsWith(u'-')) {
-        negative = rest.front() == u'-';
-        rest = rest.mid(1);
-    }
-    std::optional<qint64> value;
-    if (rest.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive)) {
-        value = Digits(rest.mid(2), 16);
-    } else if (rest.startsWith(u'$') || rest.startsWith(u'x') || rest.startsWith(u'X')) {
-        value = Digits(rest.mid(1), 16);
-    } else {
-        value = Digits(rest, 10);
-    }
-    if (!value) {
-        return std::nullopt;
-    }
-    const qint64 signedValue = negative ? -*value : *value;
-    if (signedValue < std::numeric_limits<qint32>::min() ||
-        signedValue > std::numeric_limits<qint32>::max()) {
-        return std::nullopt;
-    }
-    return static_cast<qint32>(signedValue);
+    return ParseInt32(rest, true);
 }
 
 THttpCreator::THttpCreator(const TAppConfig &config) : FConfig(config) {}

@@ -2,12 +2,12 @@
 
 #include "sv.Cp1252.h"
 #include "sv.Exceptions.h"
+#include "sv.IntegerText.h"
 
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
 
-#include <limits>
 #include <utility>
 
 namespace {
@@ -62,27 +62,6 @@ QString OneLine(QString value) {
     for (QChar &ch : value) {
         if (ch == u'\r' || ch == u'\n' || ch == u'\0') {
             ch = u' ';
-        }
-    }
-    return value;
-}
-
-std::optional<qint64> ParseDigits(QStringView digits, int base) {
-    if (digits.isEmpty()) {
-        return std::nullopt;
-    }
-    qint64 value = 0;
-    for (const QChar ch : digits) {
-        const int digit = ch.isDigit() ? ch.unicode() - u'0'
-                          : (base == 16 && ch.toLower() >= u'a' && ch.toLower() <= u'f')
-                              ? ch.toLower().unicode() - u'a' + 10
-                              : -1;
-        if (digit < 0 || digit >= base) {
-            return std::nullopt;
-        }
-        value = value * base + digit;
-        if (value > (qint64{1} << 32)) {
-            return std::nullopt;
         }
     }
     return value;
@@ -198,26 +177,5 @@ void TIniFile::UpdateFile() const {
 }
 
 std::optional<qint32> TIniFile::ParseInteger(const QString &text) {
-    QStringView rest(text);
-    bool negative = false;
-    if (rest.startsWith(u'-') || rest.startsWith(u'+')) {
-        negative = rest.front() == u'-';
-        rest = rest.mid(1);
-    }
-    std::optional<qint64> magnitude;
-    if (rest.startsWith(u'$')) {
-        magnitude = ParseDigits(rest.mid(1), 16);
-    } else if (rest.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive)) {
-        magnitude = ParseDigits(rest.mid(2), 16);
-    } else {
-        magnitude = ParseDigits(rest, 10);
-    }
-    if (!magnitude) {
-        return std::nullopt;
-    }
-    const qint64 value = negative ? -*magnitude : *magnitude;
-    if (value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max()) {
-        return std::nullopt;
-    }
-    return static_cast<qint32>(value);
+    return ParseInt32(text);
 }
