@@ -70,6 +70,20 @@ protected:
         return QString::fromUtf8(ReadBytes(LogFile).mid(LogStart)).split(u'\n');
     }
 
+    [[nodiscard]] bool LogContains(const QString &text) const {
+        return LogSinceStart().join(u'\n').contains(text);
+    }
+
+    // Runs the event loop for a while and checks that the label keeps showing the text.
+    void ExpectLabelStays(const QString &text, int milliseconds) {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < milliseconds) {
+            ASSERT_EQ(Window->lbStatus->text(), text);
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+    }
+
     // Runs the event loop until the label shows the text (or two minutes pass) and
     // returns every label text seen on the way.
     QStringList WaitForLabel(const QString &text) {
@@ -94,10 +108,6 @@ protected:
         ASSERT_TRUE(Owners.Own("clipboard", "UTF8_STRING", QByteArray()));
         ASSERT_TRUE(Owners.Own("primary", "UTF8_STRING", marked.toUtf8()));
         Window->ActionPlay->trigger();
-    }
-
-    [[nodiscard]] QStringList FilesOfTheFolder() const {
-        return QDir(Window->Config().TempFilePath).entryList(QDir::Files | QDir::Hidden);
     }
 
     static inline QString LogFile;
@@ -134,19 +144,13 @@ TEST_F(ReadingTest, FirstStartGetsAClientIdAndReadsTheMarkedTextInOrder) {
     for (qsizetype k = 0; k < parts.size(); ++k) {
         EXPECT_EQ(parts[k], QString::number(k));
     }
-    EXPECT_TRUE(
-        LogSinceStart().join(u'\n').contains(QStringLiteral("process_retriever_command: 1 ")));
+    EXPECT_TRUE(LogContains(QStringLiteral("process_retriever_command: 1 ")));
 }
 
 TEST_F(ReadingTest, BlankMarkedTextStartsNothing) {
     Play(QStringLiteral(" \t\r\n  "));
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 1500) {
-        EXPECT_EQ(Window->lbStatus->text(), QStringLiteral("KLAR"));
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    EXPECT_FALSE(LogSinceStart().join(u'\n').contains(QStringLiteral("TDownloader.Start.start")));
+    ExpectLabelStays(QStringLiteral("KLAR"), 1500);
+    EXPECT_FALSE(LogContains(QStringLiteral("TDownloader.Start.start")));
 }
 
 TEST_F(ReadingTest, StopDuringPlaybackEndsTheReading) {
@@ -158,13 +162,8 @@ TEST_F(ReadingTest, StopDuringPlaybackEndsTheReading) {
     EXPECT_EQ(Window->lbStatus->text(), QStringLiteral("KLAR"));
     EXPECT_EQ(Window->Player()->Status(), TSVKPLayer::Stopped);
     // No end-of-file notification follows, so no next file is asked for.
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 3000) {
-        EXPECT_EQ(Window->lbStatus->text(), QStringLiteral("KLAR"));
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    EXPECT_FALSE(LogSinceStart().join(u'\n').contains(QStringLiteral("ReadyToPlay.start")));
+    ExpectLabelStays(QStringLiteral("KLAR"), 3000);
+    EXPECT_FALSE(LogContains(QStringLiteral("ReadyToPlay.start")));
 }
 
 TEST_F(ReadingTest, ClosingDuringPlaybackEndsEveryThreadAndEmptiesTheFolder) {
@@ -177,7 +176,7 @@ TEST_F(ReadingTest, ClosingDuringPlaybackEndsEveryThreadAndEmptiesTheFolder) {
     EXPECT_EQ(closed.count(), 1);
     EXPECT_EQ(Window->Player(), nullptr);
     EXPECT_EQ(Window->StatusIndicator(), nullptr);
-    EXPECT_TRUE(QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty()) << "files left";
     Window.reset();
 }
 

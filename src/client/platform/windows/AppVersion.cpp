@@ -8,18 +8,15 @@
 
 #include <windows.h>
 
+#include "SystemErrorText.h"
+
 namespace {
 
 // Raises an error carrying the system's last error code and its text.
 [[noreturn]] void RaiseLastOSError() {
     const DWORD code = GetLastError();
-    wchar_t *text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-    const QString message = text != nullptr ? QString::fromWCharArray(text).trimmed() : QString();
-    LocalFree(text);
-    throw Exception(QStringLiteral("System Error.  Code: %1.\r\n%2").arg(code).arg(message));
+    throw Exception(
+        QStringLiteral("System Error.  Code: %1.\r\n%2").arg(code).arg(SystemErrorText(code)));
 }
 
 } // namespace

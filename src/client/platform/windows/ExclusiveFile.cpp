@@ -7,27 +7,15 @@
 
 #include <windows.h>
 
-namespace {
-
-QString SystemText(DWORD error) {
-    wchar_t *text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-    const QString result = text != nullptr ? QString::fromWCharArray(text).trimmed() : QString();
-    LocalFree(text);
-    return result;
-}
-
-} // namespace
+#include "SystemErrorText.h"
 
 TExclusiveFile::TExclusiveFile(QString path)
     : FPath(std::move(path)), FHandle(reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE)) {
     HANDLE file = CreateFileW(reinterpret_cast<LPCWSTR>(FPath.utf16()), GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        throw Exception(
-            QStringLiteral("Cannot create file \"%1\". %2").arg(FPath, SystemText(GetLastError())));
+        throw Exception(QStringLiteral("Cannot create file \"%1\". %2")
+                            .arg(FPath, SystemErrorText(GetLastError())));
     }
     FHandle = reinterpret_cast<std::intptr_t>(file);
 }
@@ -43,7 +31,7 @@ void TExclusiveFile::Write(const char *data, qint64 size) {
         if (!WriteFile(reinterpret_cast<HANDLE>(FHandle), data, piece, &written, nullptr) ||
             written == 0) {
             throw Exception(QStringLiteral("Cannot write file \"%1\". %2")
-                                .arg(FPath, SystemText(GetLastError())));
+                                .arg(FPath, SystemErrorText(GetLastError())));
         }
         data += written;
         size -= written;

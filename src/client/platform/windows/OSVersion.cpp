@@ -4,8 +4,8 @@
 // native processor architecture.
 #include "sv.OSVersion.h"
 
-#include <windows.h>
 #include <lm.h>
+#include <windows.h>
 
 namespace {
 
@@ -46,19 +46,32 @@ void WorkstationVersion(TOSVersionInfo &info) {
 QString ProductName(const TOSVersionInfo &info, bool workstation, bool r2) {
     const int v = info.Major * 10 + info.Minor;
     switch (v) {
-    case 50: return QStringLiteral("Windows 2000");
-    case 51: return QStringLiteral("Windows XP");
+    case 50:
+        return QStringLiteral("Windows 2000");
+    case 51:
+        return QStringLiteral("Windows XP");
     case 52:
-        if (workstation && info.Is64Bit) return QStringLiteral("Windows XP");
-        return r2 ? QStringLiteral("Windows Server 2003 R2") : QStringLiteral("Windows Server 2003");
-    case 60: return workstation ? QStringLiteral("Windows Vista") : QStringLiteral("Windows Server 2008");
-    case 61: return workstation ? QStringLiteral("Windows 7") : QStringLiteral("Windows Server 2008 R2");
-    case 62: return workstation ? QStringLiteral("Windows 8") : QStringLiteral("Windows Server 2012");
-    case 63: return workstation ? QStringLiteral("Windows 8.1") : QStringLiteral("Windows Server 2012 R2");
+        if (workstation && info.Is64Bit)
+            return QStringLiteral("Windows XP");
+        return r2 ? QStringLiteral("Windows Server 2003 R2")
+                  : QStringLiteral("Windows Server 2003");
+    case 60:
+        return workstation ? QStringLiteral("Windows Vista")
+                           : QStringLiteral("Windows Server 2008");
+    case 61:
+        return workstation ? QStringLiteral("Windows 7") : QStringLiteral("Windows Server 2008 R2");
+    case 62:
+        return workstation ? QStringLiteral("Windows 8") : QStringLiteral("Windows Server 2012");
+    case 63:
+        return workstation ? QStringLiteral("Windows 8.1")
+                           : QStringLiteral("Windows Server 2012 R2");
     case 100:
-        if (workstation) return QStringLiteral("Windows 10");
-        return info.Build < 17763 ? QStringLiteral("Windows Server 2016") : QStringLiteral("Windows Server 2019");
-    default: return QStringLiteral("Windows");
+        if (workstation)
+            return QStringLiteral("Windows 10");
+        return info.Build < 17763 ? QStringLiteral("Windows Server 2016")
+                                  : QStringLiteral("Windows Server 2019");
+    default:
+        return QStringLiteral("Windows");
     }
 }
 

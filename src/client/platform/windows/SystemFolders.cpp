@@ -2,12 +2,14 @@
 // system's temporary path in its long (not 8.3) form.
 #include "sv.SystemFolders.h"
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 namespace SystemFolders {
 
-QChar PathDelimiter() { return u'\\'; }
+QChar PathDelimiter() {
+    return u'\\';
+}
 
 QString AppDataFolder() {
     wchar_t path[MAX_PATH] = {};
@@ -20,8 +22,9 @@ QString TempFolder() {
     GetTempPathW(MAX_PATH + 1, shortPath);
     wchar_t longPath[32768] = {};
     const DWORD length = GetLongPathNameW(shortPath, longPath, 32768);
-    return length > 0 && length < 32768 ? QString::fromWCharArray(longPath, static_cast<int>(length))
-                                        : QString::fromWCharArray(shortPath);
+    return length > 0 && length < 32768
+               ? QString::fromWCharArray(longPath, static_cast<int>(length))
+               : QString::fromWCharArray(shortPath);
 }
 
 } // namespace SystemFolders
