@@ -160,7 +160,7 @@ TEST_F(ProgramTest, FirstStartReadsTheMarkedTextAloudInOrder) {
                            GetOSDescription().toStdString()));
     std::vector<std::string> parts = PathsAsked("GET");
     std::sort(parts.begin(), parts.end()); // downloads run in parallel
-    EXPECT_EQ(parts, (std::vector<std::string>{"/p0.mp3", "/p1.mp3", "/p2.mp3"}));
+    EXPECT_EQ(parts, (std::vector<std::string>{"/parts/p0.mp3", "/parts/p1.mp3", "/parts/p2.mp3"}));
 
     EXPECT_EQ(Program->Close(), 0);
     EXPECT_TRUE(ReadBytes(Home.SettingsFile()).contains(storedId));
@@ -177,7 +177,8 @@ TEST_F(ProgramTest, APartAnswering404IsSkipped) {
     WaitUntilHeardTones(2);
     Listen(1s);
     EXPECT_EQ(FrequenciesOf(Heard()), (std::vector<int>{500, 1300}));
-    EXPECT_TRUE(Service->WaitForPath("/p1.mp3", 1s)) << "the missing part was never asked for";
+    EXPECT_TRUE(Service->WaitForPath("/parts/p1.mp3", 1s))
+        << "the missing part was never asked for";
     EXPECT_EQ(Program->Close(), 0);
 }
 
@@ -237,7 +238,7 @@ TEST_F(ProgramTest, PlayDuringAReadingGoesOnUntilTheNewFirstPartReplacesIt) {
     Program->PressPlay();
     WaitUntilPlaying();
     Program->PressPlay();
-    ASSERT_TRUE(Service->WaitForPath("/b0.mp3"));
+    ASSERT_TRUE(Service->WaitForPath("/parts/b0.mp3"));
     Listen(500ms); // the new reading's first part is still on its way
     const auto released = Clock::now();
     Service->ReleasePart("b0.mp3");

@@ -1,12 +1,18 @@
 // Reading text aloud from end to end, in the program's own window on a real X server
 // with the PulseAudio null sink (scripts/test-env): the marked text is owned by
 // another program (xclip), the bundled speech service answers over HTTPS with a
-// test CA, and the program's log shows which files the player was given.
+// test CA, and the program's log shows which files the player was given. A scripted
+// service that can hold a part back shows what Stop does while a reading is being fetched,
+// heard on the null sink's monitor.
 #include "forms.FormMain2.h"
 #include "sv.ActionButton.h"
 #include "sv.SVKPlayerThread.h"
 
+#include "support/HeardTones.h"
+#include "support/MonitorRecorder.h"
+#include "support/ScriptedSpeechService.h"
 #include "support/SelectionOwners.h"
+#include "support/SoundFiles.h"
 #include "support/SpeechdServer.h"
 #include "support/TempHome.h"
 #include "support/TestCertificates.h"
@@ -23,6 +29,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -52,7 +59,7 @@ protected:
         if (QGuiApplication::platformName() != QStringLiteral("xcb")) {
             GTEST_SKIP() << "needs an X server (run through scripts/test-env)";
         }
-        Home.Set("SONAVIK_SERVICE_URL", QByteArray::fromStdString(Service->BaseUrl()));
+        Home.Set("SONAVIK_SERVICE_URL", QByteArray::fromStdString(ServiceUrl()));
         LogStart = ReadBytes(LogFile).size();
         Window.emplace();
         Window->show();
@@ -65,6 +72,8 @@ protected:
         }
     }
 
+    [[nodiscard]] virtual std::string ServiceUrl() const { return Service->BaseUrl(); }
+
     // The log lines written since the test began.
     [[nodiscard]] QStringList LogSinceStart() const {
         return QString::fromUtf8(ReadBytes(LogFile).mid(LogStart)).split(u'\n');
@@ -72,6 +81,19 @@ protected:
 
     [[nodiscard]] bool LogContains(const QString &text) const {
         return LogSinceStart().join(u'\n').contains(text);
+    }
+
+    // Runs the event loop until the log holds the text (true) or a minute has passed.
+    bool WaitForLog(const QString &text) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!LogContains(text)) {
+            if (timer.elapsed() > 60000) {
+                return false;
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        return true;
     }
 
     // Runs the event loop for a while and checks that the label keeps showing the text.
@@ -178,6 +200,66 @@ TEST_F(ReadingTest, ClosingDuringPlaybackEndsEveryThreadAndEmptiesTheFolder) {
     EXPECT_EQ(Window->StatusIndicator(), nullptr);
     EXPECT_TRUE(QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty()) << "files left";
     Window.reset();
+}
+
+// The same window against a scripted service whose parts are sine tones.
+class ScriptedReadingTest : public ReadingTest {
+protected:
+    void SetUp() override {
+        Scripted.emplace(Certificates->Localhost().CertFile.toStdString(),
+                         Certificates->Localhost().KeyFile.toStdString(), "scripted-client");
+        SoundFiles sounds;
+        const std::vector<std::pair<std::string, int>> parts = {
+            {"p0.mp3", 500}, {"p1.mp3", 900}, {"p2.mp3", 1300}};
+        std::vector<std::string> names;
+        for (const auto &[name, pitch] : parts) {
+            const QString file = sounds.Tone(QString::fromStdString(name), 0.6, pitch, 0.8);
+            Scripted->AddPart(name, ReadBytes(file).toStdString());
+            names.push_back(name);
+        }
+        Scripted->AddPlaylist(200, names);
+        ReadingTest::SetUp();
+    }
+
+    [[nodiscard]] std::string ServiceUrl() const override { return Scripted->BaseUrl(); }
+
+    [[nodiscard]] QStringList FilesInFolder() const {
+        return QDir(Window->Config().TempFilePath).entryList(QDir::Files | QDir::Hidden);
+    }
+
+    std::optional<TScriptedSpeechService> Scripted;
+};
+
+// Stop empties the folder but does not cancel the reading: the first part, still on its
+// way, plays when it arrives, and the rest follows. Its file is the one Stop left, because it
+// was still being written; a file of an earlier reading goes.
+TEST_F(ScriptedReadingTest, StopWhileFetchingEmptiesTheFolderAndTheReadingStillPlays) {
+    const QString folder = Window->Config().TempFilePath;
+    WriteBytes(folder + QStringLiteral("/earlier.mp3"), "left from an earlier reading");
+    Scripted->HoldPart("p0.mp3");
+    MonitorRecorder recorder;
+    Play(QStringLiteral("Første del. Anden del. Tredje del."));
+    ASSERT_TRUE(Scripted->WaitForPath("/parts/p0.mp3")); // its file is open and locked
+    ASSERT_EQ(Window->lbStatus->text(), QStringLiteral("HENTER"));
+
+    Window->ActionStop->trigger();
+    EXPECT_EQ(Window->lbStatus->text(), QStringLiteral("KLAR"));
+    EXPECT_EQ(FilesInFolder(), QStringList{QStringLiteral("p0.mp3")});
+    ExpectLabelStays(QStringLiteral("KLAR"), 500);
+
+    Scripted->ReleasePart("p0.mp3");
+    const QStringList labels = WaitForLabel(QStringLiteral("KLAR"));
+    EXPECT_EQ(labels, (QStringList{QStringLiteral("KLAR"), QStringLiteral("AFSPILLER"),
+                                   QStringLiteral("KLAR")}));
+    EXPECT_EQ(FrequenciesOf(HeardTones(recorder.Samples(), {500, 900, 1300})),
+              (std::vector<int>{500, 900, 1300}));
+    std::vector<std::string> asked;
+    for (const TSpeechRequest &request : Scripted->Requests()) {
+        asked.push_back(request.Path);
+    }
+    std::sort(asked.begin() + 3, asked.end()); // the later parts are fetched side by side
+    EXPECT_EQ(asked, (std::vector<std::string>{"/getuniqueid.wq", "/getplaylist.wq",
+                                               "/parts/p0.mp3", "/parts/p1.mp3", "/parts/p2.mp3"}));
 }
 
 } // namespace

@@ -114,7 +114,7 @@ void TScriptedSpeechService::install_routes() {
         }
         std::string body;
         for (const std::string &name : playlist.PartNames) {
-            body += (body.empty() ? "" : ",") + BaseUrl() + name;
+            body += (body.empty() ? "" : ",") + BaseUrl() + "parts/" + name;
         }
         // Recorded after the answer is chosen, so a test that sees the request also sees
         // which answer it took.
@@ -122,7 +122,7 @@ void TScriptedSpeechService::install_routes() {
         response.status = playlist.Status;
         response.set_content(playlist.Status == 200 ? body : std::string("error\n"), "text/plain");
     });
-    FServer->Get(R"(/([^/]+))",
+    FServer->Get(R"(/parts/([^/]+))",
                  [this, recordOf](const httplib::Request &request, httplib::Response &response) {
                      record(recordOf(request));
                      int status = 404;

@@ -42,7 +42,8 @@ public:
     [[nodiscard]] std::string ClientId() const { return FClientId; }
 
     // The answer to the next playlist request that has none yet: the status and, for 200,
-    // the parts' URLs (base URL + name) joined by commas.
+    // the parts' URLs joined by commas. A part's URL is base URL + "parts/" + name, shaped
+    // like the real service's, so the client names its file after the part.
     void AddPlaylist(int status, const std::vector<std::string> &partNames);
     // A part by name: its bytes with 200, or an empty answer with another status.
     void AddPart(const std::string &name, std::string bytes, int status = 200);
