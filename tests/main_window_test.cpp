@@ -21,6 +21,7 @@
 #include <QProcess>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <atomic>
 #include <thread>
@@ -83,6 +84,27 @@ TEST_F(MainWindowTest, DesignedControlsAndHints) {
     // The buttons take their execution from the actions.
     QSignalSpy triggered(window.ActionStop, &QAction::triggered);
     window.btStop->click();
+    EXPECT_EQ(triggered.count(), 1);
+}
+
+// Alt and the marked letter trigger the button's action within the key press itself, not
+// after Qt's 100 ms press animation; a disabled button's key does nothing.
+TEST(ActionButtonKeys, TheKeyTriggersTheActionAtOnce) {
+    QWidget window;
+    QAction action(QStringLiteral("&Afspil"), &window);
+    TActionButton button(&window);
+    button.SetAction(&action);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QSignalSpy triggered(&action, &QAction::triggered);
+    QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier);
+    EXPECT_EQ(triggered.count(), 1);
+    EXPECT_EQ(window.focusWidget(), &button);
+
+    action.setEnabled(false);
+    QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier);
+    QTest::qWait(200);
     EXPECT_EQ(triggered.count(), 1);
 }
 

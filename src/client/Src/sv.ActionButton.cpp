@@ -1,6 +1,7 @@
 #include "sv.ActionButton.h"
 
 #include <QAction>
+#include <QShortcutEvent>
 
 TActionButton::TActionButton(QWidget *parent) : QPushButton(parent) {
     connect(this, &QPushButton::clicked, this, [this] {
@@ -21,4 +22,14 @@ void TActionButton::update_from_action() {
     setToolTip(FAction->toolTip());
     setEnabled(FAction->isEnabled());
     setVisible(FAction->isVisible());
+}
+
+bool TActionButton::event(QEvent *event) {
+    if (event->type() == QEvent::Shortcut && isEnabled() &&
+        !static_cast<QShortcutEvent *>(event)->isAmbiguous()) {
+        setFocus(Qt::ShortcutFocusReason);
+        click();
+        return true;
+    }
+    return QPushButton::event(event);
 }
