@@ -36,10 +36,6 @@ QString VisibleWindowOf(const QProcess &process) {
     return QString::fromLatin1(ids.front().trimmed());
 }
 
-void Activate(const QString &windowId) {
-    Xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), windowId});
-}
-
 } // namespace
 
 QByteArray Xdotool(const QStringList &arguments) {
@@ -97,8 +93,12 @@ TSonavikProgram::~TSonavikProgram() {
     }
 }
 
+void TSonavikProgram::Activate() const {
+    Xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), FWindowId});
+}
+
 void TSonavikProgram::PressPlay() {
-    Activate(FWindowId);
+    Activate();
     Xdotool({QStringLiteral("key"), QStringLiteral("alt+a")});
 }
 
@@ -110,7 +110,7 @@ void TSonavikProgram::ClickStop() {
 }
 
 int TSonavikProgram::Close() {
-    Activate(FWindowId);
+    Activate();
     Xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")});
     if (!FProcess.waitForFinished(kLimitMs) || FProcess.exitStatus() != QProcess::NormalExit) {
         return -1;

@@ -45,6 +45,8 @@ public:
     [[nodiscard]] QString WindowId() const { return FWindowId; }
     [[nodiscard]] bool Running() const { return FProcess.state() == QProcess::Running; }
 
+    // Makes the window the active one (the user clicks into it).
+    void Activate() const;
     // Focuses the window and presses Alt+A, the play button's key.
     void PressPlay();
     // Clicks the Stop button (it has no key).
