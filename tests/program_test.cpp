@@ -73,6 +73,15 @@ protected:
         Service->AddPart(name, Tones.at({pitch, seconds}).toStdString(), status);
     }
 
+    // A reading of three parts, p0 to p2 at 500, 900 and 1300 Hz, each of the given length
+    // (0.6, 2 or 4 s); the part named missing answers 404.
+    void ScriptReading(double seconds, const std::string &missing = {}) {
+        Service->AddPlaylist(200, {"p0.mp3", "p1.mp3", "p2.mp3"});
+        AddTone("p0.mp3", 500, seconds, missing == "p0.mp3" ? 404 : 200);
+        AddTone("p1.mp3", 900, seconds, missing == "p1.mp3" ? 404 : 200);
+        AddTone("p2.mp3", 1300, seconds, missing == "p2.mp3" ? 404 : 200);
+    }
+
     // The marked-text window with the text, then the program (which gets its client id).
     void StartBoth(const QString &marked = kMarkedText) {
         Marked.emplace(QStringLiteral(MARKED_TEXT_WINDOW), marked);
@@ -136,16 +145,13 @@ protected:
 };
 
 TEST_F(ProgramTest, FirstStartReadsTheMarkedTextAloudInOrder) {
-    Service->AddPlaylist(200, {"p0.mp3", "p1.mp3", "p2.mp3"});
-    AddTone("p0.mp3", 500, 0.6);
-    AddTone("p1.mp3", 900, 0.6);
-    AddTone("p2.mp3", 1300, 0.6);
+    ScriptReading(0.6);
     StartBoth();
     const QByteArray storedId = "AppIdent=" + QByteArray::fromStdString(Service->ClientId());
     EXPECT_TRUE(ReadBytes(Home.SettingsFile()).contains(storedId));
 
     Program->PressPlay();
-    const auto heard = WaitUntilHeardTones(3);
+    WaitUntilHeardTones(3);
     Listen(1s); // nothing more follows
     EXPECT_EQ(FrequenciesOf(Heard()), (std::vector<int>{500, 900, 1300}));
 
@@ -168,10 +174,7 @@ TEST_F(ProgramTest, FirstStartReadsTheMarkedTextAloudInOrder) {
 }
 
 TEST_F(ProgramTest, APartAnswering404IsSkipped) {
-    Service->AddPlaylist(200, {"p0.mp3", "p1.mp3", "p2.mp3"});
-    AddTone("p0.mp3", 500, 0.6);
-    AddTone("p1.mp3", 900, 0.6, 404);
-    AddTone("p2.mp3", 1300, 0.6);
+    ScriptReading(0.6, "p1.mp3");
     StartBoth();
     Program->PressPlay();
     WaitUntilHeardTones(2);
@@ -184,7 +187,6 @@ TEST_F(ProgramTest, APartAnswering404IsSkipped) {
 
 TEST_F(ProgramTest, APlaylistAnswer500PlaysNothing) {
     Service->AddPlaylist(500, {});
-    AddTone("p0.mp3", 500, 0.6);
     StartBoth();
     Program->PressPlay();
     ASSERT_TRUE(Service->WaitForPath("/getplaylist.wq"));
@@ -205,10 +207,7 @@ TEST_F(ProgramTest, BlankMarkedTextStartsNothing) {
 }
 
 TEST_F(ProgramTest, StopDuringPlaybackSilencesTheReading) {
-    Service->AddPlaylist(200, {"p0.mp3", "p1.mp3", "p2.mp3"});
-    AddTone("p0.mp3", 500, 2.0);
-    AddTone("p1.mp3", 900, 2.0);
-    AddTone("p2.mp3", 1300, 2.0);
+    ScriptReading(2.0);
     StartBoth();
     Program->PressPlay();
     WaitUntilPlaying();
@@ -255,10 +254,7 @@ TEST_F(ProgramTest, PlayDuringAReadingGoesOnUntilTheNewFirstPartReplacesIt) {
 }
 
 TEST_F(ProgramTest, ClosingDuringPlaybackEndsTheProgramAndEmptiesTheFolder) {
-    Service->AddPlaylist(200, {"p0.mp3", "p1.mp3", "p2.mp3"});
-    AddTone("p0.mp3", 500, 2.0);
-    AddTone("p1.mp3", 900, 2.0);
-    AddTone("p2.mp3", 1300, 2.0);
+    ScriptReading(2.0);
     StartBoth();
     Program->PressPlay();
     WaitUntilPlaying();

@@ -129,7 +129,7 @@ void TScriptedSpeechService::install_routes() {
                      std::string body;
                      answer_part(request.matches[1].str(), status, body);
                      response.status = status;
-                     response.set_content(std::move(body), "audio/mpeg");
+                     response.set_content(body, "audio/mpeg");
                  });
 }
 
