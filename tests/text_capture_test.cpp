@@ -4,6 +4,7 @@
 #include "sv.Exceptions.h"
 #include "sv.GetText.h"
 
+#include "support/DesktopPrograms.h"
 #include "support/SelectionOwners.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QWidget>
@@ -21,13 +21,6 @@
 #include <vector>
 
 namespace {
-
-QByteArray RunTool(const QString &program, const QStringList &arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(10000);
-    return process.readAllStandardOutput();
-}
 
 class TextCaptureTest : public ::testing::Test {
 protected:
@@ -91,12 +84,9 @@ TEST_F(TextCaptureTest, SwitchGivesTheFocusBackToThePreviouslyActiveWindow) {
     sonavik.show();
     const QString markingId = QString::number(marking.winId());
     const QString sonavikId = QString::number(sonavik.winId());
-    RunTool(QStringLiteral("xdotool"),
-            {QStringLiteral("windowactivate"), QStringLiteral("--sync"), markingId});
-    RunTool(QStringLiteral("xdotool"),
-            {QStringLiteral("windowactivate"), QStringLiteral("--sync"), sonavikId});
-    ASSERT_EQ(RunTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).trimmed(),
-              sonavikId.toLatin1());
+    Xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), markingId});
+    Xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), sonavikId});
+    ASSERT_EQ(Xdotool({QStringLiteral("getactivewindow")}).trimmed(), sonavikId.toLatin1());
 
     EXPECT_TRUE(Capture->SendSwitchAndCopyKeys());
 
@@ -104,7 +94,7 @@ TEST_F(TextCaptureTest, SwitchGivesTheFocusBackToThePreviouslyActiveWindow) {
     timer.start();
     QByteArray active;
     do {
-        active = RunTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).trimmed();
+        active = Xdotool({QStringLiteral("getactivewindow")}).trimmed();
     } while (active != markingId.toLatin1() && timer.elapsed() < 5000);
     EXPECT_EQ(active, markingId.toLatin1());
 }
