@@ -2,7 +2,6 @@
 
 #include "support/MonitorRecorder.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -43,14 +42,14 @@ std::vector<THeardTone> HeardTones(const std::vector<std::int16_t> &samples,
                                    const std::vector<int> &frequencies) {
     // Runs of windows with one tone; silent or unknown windows end a run.
     std::vector<THeardTone> runs;
-    for (std::size_t start = 0; start + MonitorRecorder::kWindow <= samples.size();
-         start += MonitorRecorder::kWindow) {
-        int peak = 0;
-        for (std::size_t i = start; i < start + MonitorRecorder::kWindow; ++i) {
-            peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
+    const std::vector<int> peaks = MonitorRecorder::WindowPeaks(samples);
+    for (std::size_t window = 0; window < peaks.size(); ++window) {
+        if (peaks[window] < kLoud) {
+            continue;
         }
-        const int tone = peak >= kLoud ? Nearest(WindowFrequency(samples, start), frequencies) : 0;
+        const std::size_t start = window * MonitorRecorder::kWindow;
         const std::size_t end = start + MonitorRecorder::kWindow;
+        const int tone = Nearest(WindowFrequency(samples, start), frequencies);
         if (tone == 0) {
             continue;
         }
