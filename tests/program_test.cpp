@@ -9,6 +9,7 @@
 #include "support/DesktopPrograms.h"
 #include "support/HeardTones.h"
 #include "support/MonitorRecorder.h"
+#include "support/ScriptedServer.h"
 #include "support/ScriptedSpeechService.h"
 #include "support/SoundFiles.h"
 #include "support/TempHome.h"
@@ -194,6 +195,33 @@ TEST_F(ProgramTest, APlaylistAnswer500PlaysNothing) {
     EXPECT_TRUE(Heard().empty());
     EXPECT_TRUE(PathsAsked("GET").empty());
     ASSERT_TRUE(Program->Running());
+    EXPECT_EQ(Program->Close(), 0);
+}
+
+// Without a reachable service the program still starts and stays usable: the client id it
+// could not get is stored empty, Play ends in the retriever's error report, and the next
+// start with the service back asks for the id again.
+TEST_F(ProgramTest, ADeadServiceLeavesTheProgramUsableAndTheIdIsFetchedLater) {
+    Home.Set("SONAVIK_SERVICE_URL",
+             QStringLiteral("https://127.0.0.1:%1/").arg(FreeLoopbackPort()).toUtf8());
+    StartBoth();
+    EXPECT_TRUE(ReadBytes(Home.SettingsFile()).contains("AppIdent=\n"));
+    Program->PressPlay();
+    ASSERT_TRUE(Program->WaitForLog(QStringLiteral("process_retriever_command: 2 ")))
+        << "Play against a dead service ended in no error report";
+    Listen(1s);
+    EXPECT_TRUE(Heard().empty());
+    EXPECT_EQ(Program->Close(), 0);
+    EXPECT_TRUE(Service->Requests().empty());
+
+    Home.Set("SONAVIK_SERVICE_URL", QByteArray::fromStdString(Service->BaseUrl()));
+    ScriptReading(0.6);
+    Program.emplace(QStringLiteral(SONAVIK_BINARY), LogFile());
+    EXPECT_TRUE(ReadBytes(Home.SettingsFile())
+                    .contains("AppIdent=" + QByteArray::fromStdString(Service->ClientId())));
+    Program->PressPlay();
+    WaitUntilHeardTones(3);
+    EXPECT_EQ(FrequenciesOf(Heard()), (std::vector<int>{500, 900, 1300}));
     EXPECT_EQ(Program->Close(), 0);
 }
 
