@@ -36,6 +36,12 @@ QString Url(int port, const char *path, const char *protocol = "http") {
         .arg(QLatin1String(path));
 }
 
+// Proxy settings for a proxy at host:port; the user "u" with the password "p" (Basic dTpw)
+// is sent only with credentials.
+TProxyParams ProxyAt(const QString &host, int port, bool credentials = false) {
+    return {host, port, QStringLiteral("u"), QStringLiteral("p"), credentials};
+}
+
 QByteArray Ok(const QByteArray &body) {
     return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" +
            body;
@@ -122,8 +128,7 @@ TEST(HttpRequest, TheThreeRequestsDirect) {
         server.AddConnection({{Ok("answer")}});
         THttpClient client;
         // Credentials without a proxy server go nowhere.
-        client.ProxyParams().BasicAuthentication = true;
-        client.ProxyParams().ProxyUsername = QStringLiteral("u");
+        client.ProxyParams() = ProxyAt(QString(), 0, true);
         const TOutcome outcome = Request(client, c.Kind, Url(server.Port(), c.Path));
         EXPECT_EQ(outcome.Error, QString());
         EXPECT_EQ(outcome.Body, "answer");
@@ -161,11 +166,7 @@ TEST(HttpRequest, TheThreeRequestsThroughAPlainProxy) {
         TScriptedServer proxy;
         proxy.AddConnection({{Ok("via proxy")}});
         THttpClient client;
-        client.ProxyParams().ProxyServer = QStringLiteral("127.0.0.1");
-        client.ProxyParams().ProxyPort = proxy.Port();
-        client.ProxyParams().BasicAuthentication = c.Credentials;
-        client.ProxyParams().ProxyUsername = QStringLiteral("u");
-        client.ProxyParams().ProxyPassword = QStringLiteral("p");
+        client.ProxyParams() = ProxyAt(QStringLiteral("127.0.0.1"), proxy.Port(), c.Credentials);
         const TOutcome outcome =
             Request(client, c.Kind, QStringLiteral("http://speech.example:8080/w/x.wq"));
         EXPECT_EQ(outcome.Body, "via proxy");
@@ -203,11 +204,7 @@ TEST_F(HttpTls, TheThreeRequestsThroughATunnel) {
         proxy.AddConnection(
             {{"HTTP/1.1 200 Connection established\r\n\r\n", TEnd::StartTls}, {Ok("tunnelled")}});
         THttpClient client;
-        client.ProxyParams().ProxyServer = QStringLiteral("localhost");
-        client.ProxyParams().ProxyPort = proxy.Port();
-        client.ProxyParams().BasicAuthentication = c.Credentials;
-        client.ProxyParams().ProxyUsername = QStringLiteral("u");
-        client.ProxyParams().ProxyPassword = QStringLiteral("p");
+        client.ProxyParams() = ProxyAt(QStringLiteral("localhost"), proxy.Port(), c.Credentials);
         const TOutcome outcome =
             Request(client, c.Kind, QStringLiteral("https://localhost:8443/w/getuniqueid.wq"));
         EXPECT_EQ(outcome.Error, QString());
@@ -251,8 +248,7 @@ TEST(HttpRequest, HostHeaderLeavesOutTheDefaultPort) {
             {{"HTTP/1.1 407 Proxy Authentication Required\r\n"
               "Proxy-Authenticate: Basic realm=\"p\"\r\nContent-Length: 6\r\n\r\ndenied"}});
         THttpClient client;
-        client.ProxyParams().ProxyServer = QStringLiteral("127.0.0.1");
-        client.ProxyParams().ProxyPort = proxy.Port();
+        client.ProxyParams() = ProxyAt(QStringLiteral("127.0.0.1"), proxy.Port());
         const TOutcome outcome =
             Request(client, TRequestKind::SoundFile, QString::fromLatin1(c.Url));
         EXPECT_EQ(outcome.Error, QStringLiteral("HTTP/1.1 407 Proxy Authentication Required"));
@@ -268,8 +264,7 @@ TEST(HttpRequest, HostHeaderLeavesOutTheDefaultPort) {
         TScriptedServer proxy;
         proxy.AddConnection({{Ok("")}});
         THttpClient client;
-        client.ProxyParams().ProxyServer = QStringLiteral("127.0.0.1");
-        client.ProxyParams().ProxyPort = proxy.Port();
+        client.ProxyParams() = ProxyAt(QStringLiteral("127.0.0.1"), proxy.Port());
         EXPECT_EQ(Request(client, TRequestKind::SoundFile, QString::fromLatin1(url)).Error,
                   QString());
         ASSERT_EQ(proxy.Requests().size(), 1u);
@@ -373,8 +368,7 @@ TEST(HttpRequest, SocketFailuresCarryTheWindowsNumber) {
     // Proxy ports outside 1..65535 fail instead of wrapping round.
     for (const int port : {0, -1, 65536, 65536 + 80}) {
         THttpClient client;
-        client.ProxyParams().ProxyServer = QStringLiteral("127.0.0.1");
-        client.ProxyParams().ProxyPort = port;
+        client.ProxyParams() = ProxyAt(QStringLiteral("127.0.0.1"), port);
         EXPECT_EQ(Request(client, TRequestKind::SoundFile, QStringLiteral("http://x/")).Error,
                   QStringLiteral("Socket Error # 10049\r\nCannot assign requested address."));
     }
@@ -706,9 +700,7 @@ TEST_F(HttpTls, ConnectAnswers) {
         proxy.AddConnection(
             {{c.Answer, c.Error.isEmpty() ? TEnd::StartTls : TEnd::Close}, {Ok("inside")}});
         THttpClient client;
-        client.ProxyParams().ProxyServer = QStringLiteral("127.0.0.1");
-        client.ProxyParams().ProxyPort = proxy.Port();
-        client.ProxyParams().BasicAuthentication = c.Credentials;
+        client.ProxyParams() = ProxyAt(QStringLiteral("127.0.0.1"), proxy.Port(), c.Credentials);
         const TOutcome outcome =
             Request(client, TRequestKind::SoundFile, QStringLiteral("https://127.0.0.1:9/f"));
         EXPECT_EQ(outcome.Error, c.Error);
