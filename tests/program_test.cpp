@@ -230,7 +230,7 @@ TEST_F(ProgramTest, BlankMarkedTextStartsNothing) {
     Program->PressPlay();
     ASSERT_TRUE(Program->WaitForLog(QStringLiteral("ActionPlayExecute.end")));
     Listen(1s);
-    EXPECT_TRUE(PathsAsked("POST") == std::vector<std::string>{"/getuniqueid.wq"});
+    EXPECT_EQ(PathsAsked("POST"), std::vector<std::string>{"/getuniqueid.wq"});
     EXPECT_EQ(Program->Close(), 0);
 }
 
